@@ -1,0 +1,45 @@
+// The neighbour-mean filter: every result word is the floor of the mean of a
+// pixel's four edge neighbours (left, right, above, below). A neighbour that
+// would lie outside the image is replaced by the pixel itself, so an edge
+// pixel counts itself once and a corner pixel twice.
+//
+// Images are row-major with no gap between rows: the source holds
+// width * height bytes, the result width * height 32-bit words, each word a
+// value 0..255 with its upper bits zero.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The benchmark's image: 9984 * 9984 pixels (0x2700 per side).
+constexpr int32_t IMAGE_WIDTH = 9984;
+constexpr int32_t IMAGE_HEIGHT = 9984;
+
+// Status results of mean4_reference and mean4_vector, tested in this order.
+// On any non-zero status nothing has been written.
+constexpr int32_t MEAN4_OK = 0;
+constexpr int32_t MEAN4_NULL_SOURCE = -1;
+constexpr int32_t MEAN4_NULL_RESULT = -2;
+constexpr int32_t MEAN4_BAD_GEOMETRY = -3;      // see each routine for the sizes it takes
+constexpr int32_t MEAN4_MISALIGNED_RESULT = -4; // mean4_vector only
+
+// Scalar reference, one pixel at a time: any width >= 1 and height >= 1.
+int32_t mean4_reference(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
+
+// Vectorised filter: the narrow variant (wide == false, 128-bit vectors, eight
+// pixels a step) or the wide one (256-bit vectors, sixteen pixels a step).
+// Takes a width that is a positive multiple of 16 and a height >= 3; dst must
+// be 16-byte aligned for the narrow variant and 32-byte aligned for the wide.
+// The caller must first make sure mean4_vector_supported(wide) holds.
+int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide);
+
+// Whether this processor and operating system can run the variant: SSE4.1
+// for the narrow one, AVX2 for the wide one.
+bool mean4_vector_supported(bool wide);
+
+// Row kernels behind mean4_vector. Each computes `rows` consecutive rows
+// starting at src_row / dst_row; rows lie back to back, `width` bytes (source)
+// or words (result) apart. Their preconditions are listed where they are
+// defined; they check nothing.
+void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
+void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);

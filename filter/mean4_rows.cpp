@@ -1,0 +1,132 @@
+// The two row kernels of the vectorised filter. Each function carries its own
+// instruction-set level, so the rest of the program stays baseline x86-64 and
+// can check the processor before either kernel runs. Keep shared inline code
+// out of this file: a helper compiled here would be built for these levels.
+//
+// Both kernels widen bytes to 16-bit lanes: four pixels sum to at most
+// 4 * 255 = 1020, so a lane never overflows, and the floor of the mean is a
+// logical shift right by 2.
+#include "mean4.h"
+
+#include <immintrin.h>
+
+#define MEAN4_TARGET_128 __attribute__((target("sse4.1")))
+#define MEAN4_TARGET_256 __attribute__((target("avx2,prfchw")))
+
+// Eight bytes zero-extended to eight 16-bit lanes; p need not be aligned.
+MEAN4_TARGET_128 static inline __m128i load_8_pixels(const uint8_t* p)
+{
+    return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Sixteen bytes zero-extended to sixteen 16-bit lanes; p need not be aligned.
+MEAN4_TARGET_256 static inline __m256i load_16_pixels(const uint8_t* p)
+{
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Narrow kernel: eight pixels a step in 128-bit vectors (SSE4.1).
+// Preconditions: width is a non-zero multiple of 8; rows >= 1; the row above
+// the first row and the row below the last are readable, and so are the eight
+// bytes that follow the last row; dst_row is 16-byte aligned.
+// Rows come out finished, edge columns included.
+//
+// Each source byte of the row is loaded once; the horizontal neighbours come
+// from moving lanes within the register, with one lane carried across each
+// block boundary in each direction.
+MEAN4_TARGET_128
+void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+{
+    const uint8_t* row = src_row;
+    const uint8_t* above = src_row - width; // the row below is above + 2 * width
+    const size_t below_offset = 2 * width;
+    uint32_t* out = dst_row;
+    const __m128i zero = _mm_setzero_si128();
+
+    for (; rows != 0; --rows) {
+        __m128i cur = load_8_pixels(row);
+        // Column 0's left neighbour is the pixel itself (the left-edge clamp):
+        // isolate lane 0 as the first carry.
+        __m128i carry = _mm_srli_si128(_mm_slli_si128(cur, 14), 14);
+
+        for (size_t remaining = width; remaining != 0; remaining -= 8) {
+            // After the last block of a row these are the next row's first pixels.
+            const __m128i next = load_8_pixels(row + 8);
+            const __m128i right = _mm_srli_si128(cur, 2); // lane i = cur lane i+1
+            const __m128i left = _mm_slli_si128(cur, 2);  // lane i = cur lane i-1
+            // The two lanes the moves above leave empty: lane 0 gets the previous
+            // block's last pixel (carried), lane 7 the next block's first pixel.
+            const __m128i edge = _mm_add_epi16(carry, _mm_slli_si128(next, 14));
+            const __m128i up = load_8_pixels(above);
+            const __m128i down = load_8_pixels(above + below_offset);
+
+            const __m128i sum = _mm_add_epi16(
+                _mm_add_epi16(_mm_add_epi16(right, left), _mm_add_epi16(up, down)), edge);
+            const __m128i mean = _mm_srli_epi16(sum, 2);
+
+            carry = _mm_srli_si128(cur, 14); // this block's last pixel, moved to lane 0
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(mean, zero));
+            _mm_store_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(mean, zero));
+
+            cur = next;
+            row += 8;
+            above += 8;
+            out += 8;
+        }
+
+        // The last block took the next row's first pixel as the right neighbour
+        // of the last column. Recompute that pixel with the pixel itself in its
+        // place; the pointers already stand at the next row.
+        const unsigned sum = row[-2] + row[-1] + above[-1] + above[below_offset - 1];
+        out[-1] = sum >> 2;
+    }
+}
+
+// Wide kernel: sixteen pixels a step in 256-bit vectors (AVX2).
+// Preconditions: width is a non-zero multiple of 16; rows >= 1; the row above
+// the first row and the row below the last are readable, and so are the byte
+// before the first row and the byte after the last; dst_row is 32-byte aligned.
+//
+// Every row is treated as endless: column 0 takes the previous row's last
+// pixel as its left neighbour and the last column the next row's first pixel
+// as its right neighbour. Both edge columns are therefore wrong on return and
+// the caller must repair them; in exchange the loop has no scalar work at all.
+MEAN4_TARGET_256
+void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+{
+    const uint8_t* row = src_row;
+    const uint8_t* above = src_row - width;
+    uint32_t* out = dst_row;
+
+    for (; rows != 0; --rows) {
+        // Ask for the row's first result line in a writable state ahead of the
+        // first store. prefetchw has no cache-level operand; processors that
+        // lack it execute it as a no-op.
+        __builtin_prefetch(out, 1, 2);
+
+        for (size_t remaining = width; remaining != 0; remaining -= 16) {
+            // Loading the row one byte to each side gives the horizontal
+            // neighbours without any lane moves; the centre is never loaded.
+            const __m256i left = load_16_pixels(row - 1);
+            const __m256i right = load_16_pixels(row + 1);
+            const __m256i down = load_16_pixels(row + width);
+            const __m256i up = load_16_pixels(above);
+
+            const __m256i sum =
+                _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(right, left), down), up);
+            const __m256i mean = _mm256_srli_epi16(sum, 2);
+
+            // Widening to 32 bits reads the low 128-bit half only, so exchange
+            // the halves to bring lanes 8-15 down for the second store.
+            const __m256i halves_exchanged = _mm256_permute2x128_si256(mean, mean, 0x01);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(out),
+                               _mm256_cvtepu16_epi32(_mm256_castsi256_si128(mean)));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(out + 8),
+                               _mm256_cvtepu16_epi32(_mm256_castsi256_si128(halves_exchanged)));
+
+            row += 16;
+            above += 16;
+            out += 16;
+        }
+    }
+}
