@@ -1,0 +1,33 @@
+#include "verify.h"
+
+#include <cinttypes>
+
+Result_difference compare_results(const uint32_t* ref_out, const uint32_t* vec_out, size_t width,
+                                  size_t height, void (*on_difference)())
+{
+    Result_difference difference{};
+    const size_t count = width * height;
+    for (size_t i = 0; i < count; ++i) {
+        if (ref_out[i] == vec_out[i])
+            continue;
+        if (difference.differing_words++ == 0) {
+            difference.first_x = i % width;
+            difference.first_y = i / width;
+            difference.reference_word = ref_out[i];
+            difference.variant_word = vec_out[i];
+        }
+        if (on_difference != nullptr)
+            on_difference();
+    }
+    return difference;
+}
+
+void print_difference(FILE* stream, const char* variant, const Result_difference& difference)
+{
+    std::fprintf(stream,
+                 "mean4: the %s result differs from the reference in %" PRIu64
+                 " word%s; the first at (x=%zu, y=%zu): reference %" PRIu32 ", %s %" PRIu32 "\n",
+                 variant, difference.differing_words, difference.differing_words == 1 ? "" : "s",
+                 difference.first_x, difference.first_y, difference.reference_word, variant,
+                 difference.variant_word);
+}
