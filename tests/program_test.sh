@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# End-to-end checks of the mean4 program: its report, and how it refuses a
+# processor, a memory limit or a standard output it cannot work with.
+#
+# Usage: program_test.sh CASE PROGRAM_OR_LIBRARY
+# Exits 0 on a pass, 1 on a failure and 77 (CTest's skip code) when a tool the
+# case needs is missing or cannot work in this build.
+set -u
+
+case_name=$1
+target=$2
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+
+fail() {
+    echo "FAIL ($case_name): $*"
+    echo "--- stdout:"; cat "$out"
+    echo "--- stderr:"; cat "$err"
+    exit 1
+}
+
+skip() {
+    echo "SKIP ($case_name): $*"
+    exit 77
+}
+
+# The program must stop with `status`, print nothing on stdout and say `message` on stderr.
+expect_refusal() {
+    local expected_status=$1 message=$2
+    [ "$status" -eq "$expected_status" ] || fail "exit status $status, expected $expected_status"
+    [ ! -s "$out" ] || fail "stdout should be empty"
+    grep -q -F -- "$message" "$err" || fail "stderr should say: $message"
+}
+
+# A processor without some instruction set, emulated. Debian's qemu-user 7.2
+# takes feature switches on its "max" model silently.
+run_on_emulated_cpu() {
+    command -v qemu-x86_64 >/dev/null || skip "qemu-x86_64 is not installed (Debian package qemu-user)"
+    [ -z "${MEAN4_SANITIZED:-}" ] || skip "a sanitizer build does not run under qemu-user"
+    qemu-x86_64 -cpu "$1" "$target" >"$out" 2>"$err"
+    status=$?
+}
+
+case $case_name in
+report)
+    "$target" >"$out" 2>"$err"
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
+    [ ! -s "$err" ] || fail "stderr should be empty"
+    [ "$(tail -c 1 "$out" | od -An -c | tr -d ' ')" = '\n' ] || fail "the last line must end in a newline"
+    mapfile -t lines <"$out"
+    [ "${#lines[@]}" -eq 3 ] || fail "${#lines[@]} lines on stdout, expected 3"
+    patterns=('^C\+\+:  [0-9]+$' '^SSE:  [0-9]+$' '^AVX2: [0-9]+$')
+    for i in 0 1 2; do
+        [[ ${lines[i]} =~ ${patterns[i]} ]] || fail "line $((i + 1)) is '${lines[i]}'"
+    done
+    ;;
+no-avx2)
+    run_on_emulated_cpu max,-avx2
+    expect_refusal 2 "mean4: this processor lacks AVX2"
+    grep -q -F "SSE4.1" "$err" && fail "SSE4.1 is present and must not be named"
+    ;;
+no-sse41)
+    run_on_emulated_cpu max,-sse4.1
+    expect_refusal 2 "mean4: this processor lacks SSE4.1"
+    ;;
+no-memory)
+    # 400,000 KiB of address space takes the 95 MiB source but neither 380 MiB result.
+    [ -z "${MEAN4_SANITIZED:-}" ] || skip "AddressSanitizer cannot run under a lowered ulimit -v"
+    (ulimit -v 400000 && exec "$target") >"$out" 2>"$err"
+    status=$?
+    expect_refusal 3 "mean4: cannot allocate vec_out, the vector result (398721024 bytes)"
+    ;;
+full-stdout)
+    "$target" >/dev/full 2>"$err"
+    status=$?
+    [ "$status" -eq 4 ] || fail "exit status $status, expected 4"
+    grep -q -F "mean4: cannot write the report to standard output: No space left on device" "$err" ||
+        fail "stderr should name the write error"
+    ;;
+scalar-reference)
+    # The "C++" line must time scalar code: no vector register may appear in
+    # the reference's machine code.
+    command -v objdump >/dev/null || skip "objdump is not installed (Debian package binutils)"
+    objdump -d -C --no-show-raw-insn "$target" >"$out" || fail "objdump failed on $target"
+    awk '/^[0-9a-f]+ <(mean4_reference|mean4_scalar_row)\(/, /^$/' "$out" >"$err"
+    [ -s "$err" ] || fail "no mean4_reference in $target"
+    if grep -E '%[xyz]mm' "$err" >/dev/null; then
+        : >"$out"
+        fail "the reference was vectorised by the compiler"
+    fi
+    ;;
+*)
+    echo "unknown case: $case_name"
+    exit 1
+    ;;
+esac
+echo "PASS ($case_name)"
