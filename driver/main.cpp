@@ -51,12 +51,13 @@ bool processor_supports_all_variants()
     return all;
 }
 
-void* allocate_or_report(const char* buffer, const char* what, size_t bytes, size_t alignment)
+// True, with a message naming the buffer, when its allocation returned null.
+bool allocation_failed(const void* block, const char* buffer, const char* what, size_t bytes)
 {
-    void* block = allocate_aligned(bytes, alignment);
-    if (block == nullptr)
-        std::fprintf(stderr, "mean4: cannot allocate %s, %s (%zu bytes)\n", buffer, what, bytes);
-    return block;
+    if (block != nullptr)
+        return false;
+    std::fprintf(stderr, "mean4: cannot allocate %s, %s (%zu bytes)\n", buffer, what, bytes);
+    return true;
 }
 
 // Writes one report line and pushes it out at once, so that a reader sees each
@@ -83,20 +84,15 @@ int main()
 
     // All three buffers are held at once and live until the process ends. The
     // wide kernel's aligned 32-byte stores need vec_out 32-byte aligned.
-    auto* src_image =
-        static_cast<uint8_t*>(allocate_or_report("src_image", "the source image", PIXEL_COUNT, 16));
-    if (src_image == nullptr)
+    auto* src_image = static_cast<uint8_t*>(allocate_aligned(PIXEL_COUNT, 16));
+    if (allocation_failed(src_image, "src_image", "the source image", PIXEL_COUNT))
         return EXIT_OUT_OF_MEMORY;
-    auto* vec_out = static_cast<uint32_t*>(
-        allocate_or_report("vec_out", "the vector result", RESULT_BYTES, 32));
-    if (vec_out == nullptr)
+    auto* vec_out = static_cast<uint32_t*>(allocate_aligned(RESULT_BYTES, 32));
+    if (allocation_failed(vec_out, "vec_out", "the vector result", RESULT_BYTES))
         return EXIT_OUT_OF_MEMORY;
     auto* ref_out = new (std::nothrow) uint32_t[PIXEL_COUNT];
-    if (ref_out == nullptr) {
-        std::fprintf(stderr, "mean4: cannot allocate ref_out, the reference result (%zu bytes)\n",
-                     RESULT_BYTES);
+    if (allocation_failed(ref_out, "ref_out", "the reference result", RESULT_BYTES))
         return EXIT_OUT_OF_MEMORY;
-    }
 
     // The generator is never seeded, so every run filters the same image.
     for (size_t i = 0; i < PIXEL_COUNT; ++i)
