@@ -28,7 +28,7 @@ static bool wide_supported()
 }
 
 const Mean4_variant MEAN4_VARIANTS[MEAN4_VARIANT_COUNT] = {
-    {"C++", mean4_reference, nullptr, always},
-    {"SSE", narrow, "SSE4.1", narrow_supported},
-    {"AVX2", wide, "AVX2", wide_supported},
+    {"C++", mean4_reference, nullptr, always, alignof(uint32_t), true},
+    {"SSE", narrow, "SSE4.1", narrow_supported, 16, false},
+    {"AVX2", wide, "AVX2", wide_supported, 32, false},
 };

@@ -2,6 +2,7 @@
 // the program, the tests and any benchmark can loop over them as data.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 using Mean4_filter = int32_t (*)(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
@@ -11,6 +12,8 @@ struct Mean4_variant {
     Mean4_filter filter; // mean4_reference, or mean4_vector narrow or wide
     const char* isa;     // the instruction-set extension it needs, or null
     bool (*supported)(); // whether this processor and operating system can run it
+    size_t result_alignment; // bytes; a result off this boundary is refused
+    bool takes_any_size;     // any width and height >= 1, or only the vector frame's sizes
 };
 
 // The reference first, then the narrow and the wide vector variant.

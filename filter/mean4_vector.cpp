@@ -1,16 +1,24 @@
 // The vectorised filter's frame: the top and bottom rows in scalar code, the
-// interior rows in one call of a row kernel, and, after the wide kernel, a
-// pass that repairs the edge columns the kernel leaves wrong.
+// interior rows in one call of a row kernel, and, after a kernel that needs
+// it, a pass that repairs the edge columns.
 #include "mean4.h"
+#include "mean4_band.h"
 #include "mean4_scalar_row.h"
+
+const Mean4_kernel MEAN4_KERNEL_128 = {mean4_rows_128, 16, false};
+const Mean4_kernel MEAN4_KERNEL_256 = {mean4_rows_256, 32, true};
+const Mean4_kernel MEAN4_KERNEL_256_STREAM = {mean4_rows_256_stream, 32, false};
+const Mean4_kernel MEAN4_KERNEL_512 = {mean4_rows_512, 64, false};
+const Mean4_kernel MEAN4_KERNEL_512_STREAM = {mean4_rows_512_stream, 64, false};
 
 // The wide kernel takes column 0's left neighbour from the previous row and
 // the last column's right neighbour from the next row. Recompute both columns
-// of every interior row with the clamp rule.
-static void repair_edge_columns(const uint8_t* src, size_t width, size_t height, uint32_t* dst)
+// of rows first .. end - 1 with the clamp rule.
+static void repair_edge_columns(const uint8_t* src, size_t width, size_t first, size_t end,
+                                uint32_t* dst)
 {
     const size_t last = width - 1;
-    for (size_t y = 1; y + 1 < height; ++y) {
+    for (size_t y = first; y < end; ++y) {
         const uint8_t* row = src + y * width;
         const uint8_t* above = row - width;
         const uint8_t* below = row + width;
@@ -21,35 +29,62 @@ static void repair_edge_columns(const uint8_t* src, size_t width, size_t height,
     }
 }
 
-int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide)
+int32_t mean4_check_vector_arguments(int32_t width, int32_t height, const uint8_t* src,
+                                     const uint32_t* dst, size_t result_alignment)
 {
     if (src == nullptr)
         return MEAN4_NULL_SOURCE;
     if (dst == nullptr)
         return MEAN4_NULL_RESULT;
-    // A multiple of 16 suits both kernels' steps; three rows give the kernels
+    // A multiple of 16 suits every kernel's step; three rows give the kernels
     // one interior row with a row above and below it.
     if (width < 16 || width % 16 != 0 || height < 3)
         return MEAN4_BAD_GEOMETRY;
     // Result rows are a multiple of 64 bytes long, so an aligned first row
     // keeps every row aligned for the kernels' aligned stores.
-    const uintptr_t alignment = wide ? 32 : 16;
-    if (reinterpret_cast<uintptr_t>(dst) % alignment != 0)
+    if (reinterpret_cast<uintptr_t>(dst) % result_alignment != 0)
         return MEAN4_MISALIGNED_RESULT;
-
-    const size_t w = static_cast<size_t>(width);
-    const size_t h = static_cast<size_t>(height);
-    const uint8_t* last_row = src + (h - 1) * w;
-
-    mean4_scalar_row(src, src, src + w, w, dst);
-    if (wide) {
-        mean4_rows_256(src + w, w, dst + w, h - 2);
-        repair_edge_columns(src, w, h, dst);
-    } else {
-        mean4_rows_128(src + w, w, dst + w, h - 2);
-    }
-    mean4_scalar_row(last_row - w, last_row, last_row, w, dst + (h - 1) * w);
     return MEAN4_OK;
+}
+
+void mean4_band(const uint8_t* src, size_t width, size_t height, uint32_t* dst, size_t first_row,
+                size_t end_row, const Mean4_kernel& kernel)
+{
+    if (first_row >= end_row)
+        return;
+    if (first_row == 0) {
+        mean4_scalar_row(src, src, src + width, width, dst);
+        ++first_row;
+    }
+    const bool has_bottom_row = end_row == height;
+    const size_t interior_end = has_bottom_row ? height - 1 : end_row;
+    if (first_row < interior_end) {
+        kernel.rows(src + first_row * width, width, dst + first_row * width,
+                    interior_end - first_row);
+        if (kernel.repairs_edges)
+            repair_edge_columns(src, width, first_row, interior_end, dst);
+    }
+    if (has_bottom_row) {
+        const uint8_t* last_row = src + (height - 1) * width;
+        mean4_scalar_row(last_row - width, last_row, last_row, width, dst + (height - 1) * width);
+    }
+}
+
+int32_t mean4_vector_with(const Mean4_kernel& kernel, int32_t width, int32_t height,
+                          const uint8_t* src, uint32_t* dst)
+{
+    const int32_t status =
+        mean4_check_vector_arguments(width, height, src, dst, kernel.result_alignment);
+    if (status == MEAN4_OK) {
+        const auto h = static_cast<size_t>(height);
+        mean4_band(src, static_cast<size_t>(width), h, dst, 0, h, kernel);
+    }
+    return status;
+}
+
+int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide)
+{
+    return mean4_vector_with(wide ? MEAN4_KERNEL_256 : MEAN4_KERNEL_128, width, height, src, dst);
 }
 
 bool mean4_vector_supported(bool wide)
