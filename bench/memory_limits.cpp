@@ -1,0 +1,119 @@
+// Each width in its own target region, so the pass runs on any x86-64 and
+// uses AVX-512 or AVX2 only where the processor has them: a limit measured
+// with narrower stores than a variant uses would not be a limit.
+#include "memory_limits.h"
+
+#include <algorithm>
+#include <immintrin.h>
+
+// GCC 12's 512-bit widening intrinsics start from _mm512_undefined_epi32(),
+// which its -Wmaybe-uninitialized takes for a read of an uninitialised value.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+#define TARGET_512 __attribute__((target("avx512f,avx512bw")))
+#define TARGET_256 __attribute__((target("avx2")))
+
+template <bool streaming>
+TARGET_512 static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
+{
+    size_t i = 0;
+    for (; i + 64 <= pixels; i += 64) {
+        const __m512i words = _mm512_cvtepu8_epi16(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+        const __m512i words_hi = _mm512_cvtepu8_epi16(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32)));
+        const __m512i parts[4] = {
+            _mm512_cvtepu16_epi32(_mm512_castsi512_si256(words)),
+            _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(words, 1)),
+            _mm512_cvtepu16_epi32(_mm512_castsi512_si256(words_hi)),
+            _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(words_hi, 1)),
+        };
+        for (int part = 0; part < 4; ++part) {
+            auto* out = reinterpret_cast<__m512i*>(dst + i + 16 * part);
+            if (streaming)
+                _mm512_stream_si512(out, parts[part]);
+            else
+                _mm512_store_si512(out, parts[part]);
+        }
+    }
+    if (streaming)
+        _mm_sfence();
+    return i;
+}
+
+template <bool streaming>
+TARGET_256 static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
+{
+    size_t i = 0;
+    for (; i + 16 <= pixels; i += 16) {
+        const __m256i words =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+        const __m256i lo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(words));
+        const __m256i hi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(words, 1));
+        auto* out = reinterpret_cast<__m256i*>(dst + i);
+        if (streaming) {
+            _mm256_stream_si256(out, lo);
+            _mm256_stream_si256(out + 1, hi);
+        } else {
+            _mm256_store_si256(out, lo);
+            _mm256_store_si256(out + 1, hi);
+        }
+    }
+    if (streaming)
+        _mm_sfence();
+    return i;
+}
+
+// Baseline x86-64: SSE2.
+template <bool streaming>
+static size_t widen_128(const uint8_t* src, uint32_t* dst, size_t pixels)
+{
+    const __m128i zero = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 16 <= pixels; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i lo = _mm_unpacklo_epi8(bytes, zero);
+        const __m128i hi = _mm_unpackhi_epi8(bytes, zero);
+        const __m128i parts[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                                  _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+        for (int part = 0; part < 4; ++part) {
+            auto* out = reinterpret_cast<__m128i*>(dst + i + 4 * part);
+            if (streaming)
+                _mm_stream_si128(out, parts[part]);
+            else
+                _mm_store_si128(out, parts[part]);
+        }
+    }
+    if (streaming)
+        _mm_sfence();
+    return i;
+}
+
+void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming)
+{
+    __builtin_cpu_init();
+    size_t done;
+    if (__builtin_cpu_supports("avx512bw"))
+        done = streaming ? widen_512<true>(src, dst, pixels) : widen_512<false>(src, dst, pixels);
+    else if (__builtin_cpu_supports("avx2"))
+        done = streaming ? widen_256<true>(src, dst, pixels) : widen_256<false>(src, dst, pixels);
+    else
+        done = streaming ? widen_128<true>(src, dst, pixels) : widen_128<false>(src, dst, pixels);
+    for (; done < pixels; ++done)
+        dst[done] = src[done];
+}
+
+void limit_pass_all_cores(Band_pool& pool, const uint8_t* src, uint32_t* dst, size_t pixels,
+                          bool streaming)
+{
+    // Bands of whole 64-pixel blocks keep every band's result 64-byte aligned.
+    const size_t blocks = (pixels + 63) / 64;
+    pool.run([&](unsigned band) {
+        const size_t first = band_start(blocks, band, pool.bands()) * 64;
+        const size_t end = std::min(band_start(blocks, band + 1, pool.bands()) * 64, pixels);
+        if (first < end)
+            limit_pass(src + first, dst + first, end - first, streaming);
+    });
+}

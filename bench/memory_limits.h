@@ -1,0 +1,19 @@
+// The machine's limits for this filter's memory traffic: one pass that reads
+// a source-sized buffer and writes a result-sized one, each byte widened to a
+// word and nothing computed. No filter can move the same bytes faster with
+// the same kind of store.
+#pragma once
+
+#include "band_pool.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Widens src[0 .. pixels-1] into dst with the widest vectors this processor
+// has, with cached stores or streaming (non-temporal) ones. dst is 64-byte
+// aligned.
+void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming);
+
+// The same pass split over the pool's bands.
+void limit_pass_all_cores(Band_pool& pool, const uint8_t* src, uint32_t* dst, size_t pixels,
+                          bool streaming);
