@@ -2,6 +2,7 @@
 // to expose the faults vector code is prone to: edges taken from the wrong
 // row, words left unwritten or written outside the image, lane overflow, upper
 // bits left set, and arguments that must be refused.
+#include "explore_variants.h"
 #include "mean4.h"
 #include "mean4_variants.h"
 
@@ -110,7 +111,30 @@ testing::AssertionResult filters_exactly(const Mean4_variant& variant, const Ima
     return result.holds(expected_result(image), image.width);
 }
 
-class Every_variant : public testing::TestWithParam<int> {
+std::vector<const Mean4_variant*> benchmark_variants()
+{
+    std::vector<const Mean4_variant*> variants;
+    for (const Mean4_variant& variant : MEAN4_VARIANTS)
+        variants.push_back(&variant);
+    return variants;
+}
+
+std::vector<const Mean4_variant*> explorer_variants()
+{
+    std::vector<const Mean4_variant*> variants;
+    for (const Explore_variant& explore : EXPLORE_VARIANTS)
+        variants.push_back(&explore.variant);
+    return variants;
+}
+
+std::vector<const Mean4_variant*> operator+(std::vector<const Mean4_variant*> a,
+                                            const std::vector<const Mean4_variant*>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class Every_variant : public testing::TestWithParam<const Mean4_variant*> {
   protected:
     void SetUp() override
     {
@@ -120,7 +144,7 @@ class Every_variant : public testing::TestWithParam<int> {
 
     const Mean4_variant& variant() const
     {
-        return MEAN4_VARIANTS[GetParam()];
+        return *GetParam();
     }
 };
 
@@ -184,15 +208,14 @@ TEST_P(Every_variant, RefusesBadArgumentsInOrderAndWritesNothing)
     EXPECT_EQ(filter(0, 4, src, nullptr), MEAN4_NULL_RESULT);
     for (const auto& [w, h] : {std::pair{0, 4}, {32, 0}, {-16, 4}, {32, -3}, {INT32_MIN, 4}})
         EXPECT_EQ(filter(w, h, src, dst), MEAN4_BAD_GEOMETRY) << w << " x " << h;
-    if (variant().filter != mean4_reference) {
+    if (!variant().takes_any_size) {
         // Widths off the 16-pixel step, and images without an interior row.
         for (const auto& [w, h] : {std::pair{8, 4}, {24, 4}, {31, 4}, {32, 2}, {1, 1}})
             EXPECT_EQ(filter(w, h, src, dst), MEAN4_BAD_GEOMETRY) << w << " x " << h;
         EXPECT_EQ(filter(24, 2, src, dst + 1), MEAN4_BAD_GEOMETRY) << "geometry before alignment";
-        // Results off the aligned stores' boundary: 16 bytes narrow, 32 wide.
-        const bool wide = std::string(variant().isa) == "AVX2";
-        for (const size_t misalign : {4, 8, 16})
-            if (misalign != 16 || wide) {
+        // Results off the boundary of the variant's aligned stores.
+        for (const size_t misalign : {4, 8, 16, 32})
+            if (misalign % variant().result_alignment != 0) {
                 Guarded_result misaligned(image.pixels.size(), misalign);
                 EXPECT_EQ(filter(32, 4, src, misaligned.image), MEAN4_MISALIGNED_RESULT)
                     << misalign;
@@ -212,16 +235,18 @@ TEST_P(Every_variant, MatchesTheRuleOnEveryWordOfTheBenchmarksImage)
     EXPECT_TRUE(result.holds(expected, IMAGE_WIDTH));
 }
 
-std::string variant_name(const testing::TestParamInfo<int>& info)
+std::string variant_name(const testing::TestParamInfo<const Mean4_variant*>& info)
 {
-    const std::string name = MEAN4_VARIANTS[info.param].name;
+    const std::string name = info.param->name;
     return name == "C++" ? "Reference" : name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Filter, Every_variant, testing::Range(0, MEAN4_VARIANT_COUNT),
+INSTANTIATE_TEST_SUITE_P(Filter, Every_variant, testing::ValuesIn(benchmark_variants()),
+                         variant_name);
+INSTANTIATE_TEST_SUITE_P(Explorer, Every_variant, testing::ValuesIn(explorer_variants()),
                          variant_name);
 
-TEST(Reference, MatchesTheRuleOnEverySizeDownToOnePixel)
+TEST(AnySizeVariants, MatchTheRuleOnEverySizeDownToOnePixel)
 {
     // The rule itself, by hand: 255 in a corner counts twice (510 / 4), once
     // in each of its two neighbours (255 / 4).
@@ -232,12 +257,17 @@ TEST(Reference, MatchesTheRuleOnEverySizeDownToOnePixel)
     EXPECT_EQ(expected_result(corner), expected);
 
     // Widths and heights of 1 and 2 make every pixel an edge or a corner.
-    uint32_t seed = 100;
-    for (int32_t width = 1; width <= 19; ++width)
-        for (int32_t height = 1; height <= 5; ++height) {
-            SCOPED_TRACE(testing::Message() << width << " x " << height);
-            EXPECT_TRUE(filters_exactly(MEAN4_VARIANTS[0], random_image(width, height, seed++)));
-        }
+    for (const Mean4_variant* variant : benchmark_variants() + explorer_variants()) {
+        if (!variant->takes_any_size || !variant->supported())
+            continue;
+        uint32_t seed = 100;
+        for (int32_t width = 1; width <= 19; ++width)
+            for (int32_t height = 1; height <= 5; ++height) {
+                SCOPED_TRACE(testing::Message()
+                             << variant->name << ", " << width << " x " << height);
+                EXPECT_TRUE(filters_exactly(*variant, random_image(width, height, seed++)));
+            }
+    }
 }
 
 TEST(VectorVariants, EachOverwritesEveryWordTheOtherWrote)

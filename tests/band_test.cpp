@@ -1,0 +1,84 @@
+// The frame's bands, which the threaded variants run side by side, and the
+// pool that runs them.
+#include "band_pool.h"
+#include "mean4.h"
+#include "mean4_band.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <vector>
+
+namespace {
+
+bool has_avx512()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+}
+
+TEST(Bands, AnySplitIntoTwoBandsGivesTheWholeImage)
+{
+    // A band that starts or ends inside the image must neither skip the
+    // repair of its own edge columns nor touch a row outside it.
+    constexpr size_t width = 48, height = 9;
+    std::mt19937 rng(3);
+    std::vector<uint8_t> src(width * height);
+    for (uint8_t& pixel : src)
+        pixel = uint8_t(rng());
+    std::vector<uint32_t> expected(width * height);
+    ASSERT_EQ(mean4_reference(width, height, src.data(), expected.data()), MEAN4_OK);
+
+    const struct {
+        const char* name;
+        const Mean4_kernel& kernel;
+        bool supported;
+    } kernels[] = {{"128", MEAN4_KERNEL_128, mean4_vector_supported(false)},
+                   {"256", MEAN4_KERNEL_256, mean4_vector_supported(true)},
+                   {"256 stream", MEAN4_KERNEL_256_STREAM, mean4_vector_supported(true)},
+                   {"512", MEAN4_KERNEL_512, has_avx512()},
+                   {"512 stream", MEAN4_KERNEL_512_STREAM, has_avx512()}};
+    alignas(64) uint32_t result[width * height];
+    for (const auto& k : kernels) {
+        if (!k.supported)
+            continue;
+        for (size_t split = 0; split <= height; ++split) {
+            SCOPED_TRACE(testing::Message() << k.name << ", split before row " << split);
+            std::fill(std::begin(result), std::end(result), 0xA5A5A5A5u);
+            mean4_band(src.data(), width, height, result, 0, split, k.kernel);
+            for (size_t i = split * width; i < width * height; ++i)
+                ASSERT_EQ(result[i], 0xA5A5A5A5u) << "the first band wrote row " << i / width;
+            mean4_band(src.data(), width, height, result, split, height, k.kernel);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), result));
+        }
+    }
+}
+
+TEST(Band_pool, RunsEveryBandOnceAndWaitsForAllOfThem)
+{
+    for (const unsigned bands : {1u, 2u, 5u}) {
+        Band_pool pool(bands);
+        ASSERT_EQ(pool.bands(), bands);
+        std::vector<std::atomic<int>> calls(bands);
+        for (int run = 1; run <= 200; ++run) {
+            pool.run([&](unsigned band) { calls[band].fetch_add(1, std::memory_order_relaxed); });
+            // run() returns only after every band of this run has finished.
+            for (unsigned band = 0; band < bands; ++band)
+                ASSERT_EQ(calls[band].load(), run) << "band " << band << " of " << bands;
+        }
+    }
+}
+
+TEST(Band_pool, BandsCoverTheRowsWithoutGapOrOverlap)
+{
+    for (const size_t rows : {1, 2, 3, 7, 9984})
+        for (const unsigned bands : {1u, 2u, 3u, 8u}) {
+            EXPECT_EQ(band_start(rows, 0, bands), 0u);
+            EXPECT_EQ(band_start(rows, bands, bands), rows);
+            for (unsigned band = 0; band < bands; ++band)
+                EXPECT_LE(band_start(rows, band, bands), band_start(rows, band + 1, bands));
+        }
+}
+
+} // namespace
