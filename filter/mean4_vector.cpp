@@ -19,6 +19,12 @@ static void repair_edge_columns(const uint8_t* src, size_t width, size_t first, 
 {
     const size_t last = width - 1;
     for (size_t y = first; y < end; ++y) {
+#ifdef MEAN4_PLANTED_FAULT_ROW
+        // Only in the test build that proves the verification catches a
+        // wrong result: this row's edge columns keep the kernel's values.
+        if (y == MEAN4_PLANTED_FAULT_ROW)
+            continue;
+#endif
         const uint8_t* row = src + y * width;
         const uint8_t* above = row - width;
         const uint8_t* below = row + width;

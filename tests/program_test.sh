@@ -91,6 +91,42 @@ scalar-reference)
         fail "the reference was vectorised by the compiler"
     fi
     ;;
+planted-fault)
+    # A build whose wide variant leaves one row's edge columns wrong: the
+    # verification must say so, and the report must still be complete.
+    "$target" >"$out" 2>"$err"
+    status=$?
+    [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+    [ "$(wc -l <"$out")" -eq 3 ] || fail "all three report lines must still be printed"
+    grep -qE '^mean4: the AVX2 result differs from the reference in [0-9]+ words?; the first at \(x=(0|9983), y=4000\)' "$err" ||
+        fail "stderr should name the planted fault in row 4000"
+    ;;
+planted-fault-gdb)
+    # Under a debugger the program breaks once per differing word. The
+    # command file counts the stops and continues each one.
+    command -v gdb >/dev/null || skip "gdb is not installed (Debian package gdb)"
+    [ -z "${MEAN4_SANITIZED:-}" ] || skip "not run under gdb in a sanitizer build"
+    commands=$(mktemp)
+    trap 'rm -f "$out" "$err" "$commands"' EXIT
+    cat >"$commands" <<'GDB'
+set pagination off
+set confirm off
+handle SIGTRAP stop print nopass
+set $breaks = 0
+run
+while $_isvoid($_exitcode)
+  set $breaks = $breaks + 1
+  continue
+end
+printf "mean4-test: %d breaks, exit status %d\n", $breaks, $_exitcode
+GDB
+    gdb -nx -batch -x "$commands" --args "$target" >"$out" 2>"$err"
+    differing=$(sed -nE 's/.*differs from the reference in ([0-9]+) word.*/\1/p' "$out" "$err")
+    breaks=$(sed -nE 's/^mean4-test: ([0-9]+) breaks, exit status 1$/\1/p' "$out")
+    [ -n "$differing" ] || fail "the program did not report the difference"
+    [ -n "$breaks" ] || fail "the program did not run to exit status 1 under gdb"
+    [ "$breaks" -eq "$differing" ] || fail "$breaks breaks for $differing differing words"
+    ;;
 *)
     echo "unknown case: $case_name"
     exit 1
