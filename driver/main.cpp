@@ -8,7 +8,6 @@
 #include "verify.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,10 +73,15 @@ bool write_report_line(const char* format, int32_t elapsed)
 
 } // namespace
 
+#ifdef _WIN32
+// The Windows entry function takes the wide-character command line (built
+// with -municode); the benchmark has no options and reads none of it.
+int wmain(int, wchar_t**, wchar_t**)
+#else
 int main()
+#endif
 {
-    // A closed pipe on stdout becomes a write error with a message, not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
+    prepare_standard_streams();
 
     if (!processor_supports_all_variants())
         return EXIT_UNSUPPORTED_CPU;

@@ -38,3 +38,7 @@ bool debugger_attached();
 // Stops in the attached debugger, which can continue past it. Without a
 // debugger this would end the process: ask debugger_attached() first.
 void debugger_break();
+
+// Sets up stdout for the report: bytes written as they stand, and a write
+// error reported to the program rather than ending it.
+void prepare_standard_streams();

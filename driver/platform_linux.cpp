@@ -69,3 +69,10 @@ void debugger_break()
 {
     std::raise(SIGTRAP);
 }
+
+void prepare_standard_streams()
+{
+    // A closed pipe on stdout becomes a write error with a message, not a
+    // silent death by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+}

@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <ctime>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -25,8 +26,7 @@ TEST_F(Tick_source, IsResolvedBeforeMainAndCountsMilliseconds)
 {
     ASSERT_NE(g_tick_count64, nullptr) << "resolve_tick_count64 did not run at start-up";
     const uint64_t before = tick_count_ms();
-    const timespec pause{0, 30'000'000};
-    nanosleep(&pause, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     const uint64_t elapsed = tick_count_ms() - before;
     EXPECT_GE(elapsed, 30u);
     EXPECT_LT(elapsed, 5000u) << "not milliseconds";
