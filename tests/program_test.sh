@@ -4,11 +4,14 @@
 #
 # Usage: program_test.sh CASE PROGRAM_OR_LIBRARY
 # Exits 0 on a pass, 1 on a failure and 77 (CTest's skip code) when a tool the
-# case needs is missing or cannot work in this build.
+# case needs is missing or cannot work in this build. For the Windows build,
+# MEAN4_RUN names the command that runs a Windows program (Wine), OBJDUMP the
+# toolchain's objdump, and MEAN4_BREAK_COUNTER the test debugger.
 set -u
 
 case_name=$1
 target=$2
+run=${MEAN4_RUN:-}
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
@@ -38,17 +41,22 @@ expect_refusal() {
 run_on_emulated_cpu() {
     command -v qemu-x86_64 >/dev/null || skip "qemu-x86_64 is not installed (Debian package qemu-user)"
     [ -z "${MEAN4_SANITIZED:-}" ] || skip "a sanitizer build does not run under qemu-user"
-    qemu-x86_64 -cpu "$1" "$target" >"$out" 2>"$err"
+    if [ -n "$run" ]; then
+        MEAN4_QEMU_CPU=$1 $run "$target" >"$out" 2>"$err"
+    else
+        qemu-x86_64 -cpu "$1" "$target" >"$out" 2>"$err"
+    fi
     status=$?
 }
 
 case $case_name in
 report)
-    "$target" >"$out" 2>"$err"
+    $run "$target" >"$out" 2>"$err"
     status=$?
     [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
     [ ! -s "$err" ] || fail "stderr should be empty"
     [ "$(tail -c 1 "$out" | od -An -c | tr -d ' ')" = '\n' ] || fail "the last line must end in a newline"
+    ! grep -q $'\r' "$out" || fail "the lines must end in \\n alone, as specified"
     mapfile -t lines <"$out"
     [ "${#lines[@]}" -eq 3 ] || fail "${#lines[@]} lines on stdout, expected 3"
     patterns=('^C\+\+:  [0-9]+$' '^SSE:  [0-9]+$' '^AVX2: [0-9]+$')
@@ -82,8 +90,8 @@ full-stdout)
 scalar-reference)
     # The "C++" line must time scalar code: no vector register may appear in
     # the reference's machine code.
-    command -v objdump >/dev/null || skip "objdump is not installed (Debian package binutils)"
-    objdump -d -C --no-show-raw-insn "$target" >"$out" || fail "objdump failed on $target"
+    command -v "${OBJDUMP:-objdump}" >/dev/null || skip "objdump is not installed (Debian package binutils)"
+    "${OBJDUMP:-objdump}" -d -C --no-show-raw-insn "$target" >"$out" || fail "objdump failed on $target"
     awk '/^[0-9a-f]+ <(mean4_reference|mean4_scalar_row)\(/, /^$/' "$out" >"$err"
     [ -s "$err" ] || fail "no mean4_reference in $target"
     if grep -E '%[xyz]mm' "$err" >/dev/null; then
@@ -94,7 +102,7 @@ scalar-reference)
 planted-fault)
     # A build whose wide variant leaves one row's edge columns wrong: the
     # verification must say so, and the report must still be complete.
-    "$target" >"$out" 2>"$err"
+    $run "$target" >"$out" 2>"$err"
     status=$?
     [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
     [ "$(wc -l <"$out")" -eq 3 ] || fail "all three report lines must still be printed"
@@ -126,6 +134,32 @@ GDB
     [ -n "$differing" ] || fail "the program did not report the difference"
     [ -n "$breaks" ] || fail "the program did not run to exit status 1 under gdb"
     [ "$breaks" -eq "$differing" ] || fail "$breaks breaks for $differing differing words"
+    ;;
+planted-fault-debugger)
+    # The Windows build under a small debugger of the Windows debugging API,
+    # which counts the breakpoints and continues each one.
+    [ -n "${MEAN4_BREAK_COUNTER:-}" ] || skip "no test debugger in this build"
+    $run "$MEAN4_BREAK_COUNTER" "$target" >"$out" 2>"$err"
+    differing=$(sed -nE 's/.*differs from the reference in ([0-9]+) word.*/\1/p' "$out" "$err")
+    breaks=$(sed -nE 's/^break-counter: ([0-9]+) breaks, exit status 1\r?$/\1/p' "$out")
+    [ -n "$differing" ] || fail "the program did not report the difference"
+    [ -n "$breaks" ] || fail "the program did not run to exit status 1 under the debugger"
+    [ "$breaks" -eq "$differing" ] || fail "$breaks breaks for $differing differing words"
+    ;;
+manifest)
+    # The executable asks to run at the caller's privilege level, from an
+    # embedded manifest (resource type 24), and needs no runtime DLL.
+    objdump=${OBJDUMP:-objdump}
+    "$objdump" -h "$target" | grep -q '\.rsrc' || fail "no resource section"
+    grep -a -q 'level="asInvoker"' "$target" || fail "no asInvoker manifest"
+    "$objdump" -p "$target" >"$out"
+    imports=$(sed -nE 's/^\s*DLL Name: (.*)$/\1/p' "$out" | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+    for dll in $imports; do
+        case $dll in
+        kernel32.dll | msvcrt.dll | advapi32.dll | user32.dll | ntdll.dll | api-ms-win-*) ;;
+        *) fail "imports $dll, which a Windows user may not have" ;;
+        esac
+    done
     ;;
 *)
     echo "unknown case: $case_name"
