@@ -34,10 +34,16 @@ bool has_avx512bw()
     return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
 }
 
+template <const Mean4_kernel& kernel>
+int32_t one_thread(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst)
+{
+    return mean4_vector_with(kernel, width, height, src, dst);
+}
+
 // The kernel over the interior rows, split into one band per logical
 // processor and run on the shared pool.
-int32_t all_cores(const Mean4_kernel& kernel, int32_t width, int32_t height, const uint8_t* src,
-                  uint32_t* dst)
+template <const Mean4_kernel& kernel>
+int32_t threaded(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst)
 {
     const int32_t status =
         mean4_check_vector_arguments(width, height, src, dst, kernel.result_alignment);
@@ -51,18 +57,6 @@ int32_t all_cores(const Mean4_kernel& kernel, int32_t width, int32_t height, con
                    band_start(h, band + 1, pool.bands()), kernel);
     });
     return MEAN4_OK;
-}
-
-template <const Mean4_kernel& kernel>
-int32_t one_thread(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst)
-{
-    return mean4_vector_with(kernel, width, height, src, dst);
-}
-
-template <const Mean4_kernel& kernel>
-int32_t threaded(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst)
-{
-    return all_cores(kernel, width, height, src, dst);
 }
 
 } // namespace
