@@ -36,6 +36,17 @@ expect_refusal() {
     grep -q -F -- "$message" "$err" || fail "stderr should say: $message"
 }
 
+# The debugger's summary line "<prefix>: N breaks, exit status 1" must count
+# exactly the differing words the program reported.
+expect_one_break_per_difference() {
+    local prefix=$1 debugger=$2 differing breaks
+    differing=$(sed -nE 's/.*differs from the reference in ([0-9]+) word.*/\1/p' "$out" "$err")
+    breaks=$(sed -nE "s/^$prefix: ([0-9]+) breaks, exit status 1\r?\$/\1/p" "$out")
+    [ -n "$differing" ] || fail "the program did not report the difference"
+    [ -n "$breaks" ] || fail "the program did not run to exit status 1 under $debugger"
+    [ "$breaks" -eq "$differing" ] || fail "$breaks breaks for $differing differing words"
+}
+
 # A processor without some instruction set, emulated. Debian's qemu-user 7.2
 # takes feature switches on its "max" model silently.
 run_on_emulated_cpu() {
@@ -129,22 +140,14 @@ end
 printf "mean4-test: %d breaks, exit status %d\n", $breaks, $_exitcode
 GDB
     gdb -nx -batch -x "$commands" --args "$target" >"$out" 2>"$err"
-    differing=$(sed -nE 's/.*differs from the reference in ([0-9]+) word.*/\1/p' "$out" "$err")
-    breaks=$(sed -nE 's/^mean4-test: ([0-9]+) breaks, exit status 1$/\1/p' "$out")
-    [ -n "$differing" ] || fail "the program did not report the difference"
-    [ -n "$breaks" ] || fail "the program did not run to exit status 1 under gdb"
-    [ "$breaks" -eq "$differing" ] || fail "$breaks breaks for $differing differing words"
+    expect_one_break_per_difference 'mean4-test' "gdb"
     ;;
 planted-fault-debugger)
     # The Windows build under a small debugger of the Windows debugging API,
     # which counts the breakpoints and continues each one.
     [ -n "${MEAN4_BREAK_COUNTER:-}" ] || skip "no test debugger in this build"
     $run "$MEAN4_BREAK_COUNTER" "$target" >"$out" 2>"$err"
-    differing=$(sed -nE 's/.*differs from the reference in ([0-9]+) word.*/\1/p' "$out" "$err")
-    breaks=$(sed -nE 's/^break-counter: ([0-9]+) breaks, exit status 1\r?$/\1/p' "$out")
-    [ -n "$differing" ] || fail "the program did not report the difference"
-    [ -n "$breaks" ] || fail "the program did not run to exit status 1 under the debugger"
-    [ "$breaks" -eq "$differing" ] || fail "$breaks breaks for $differing differing words"
+    expect_one_break_per_difference 'break-counter' "the debugger"
     ;;
 manifest)
     # The executable asks to run at the caller's privilege level, from an
