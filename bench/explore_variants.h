@@ -1,21 +1,45 @@
-// The explorer's variants: the benchmark's three and the routes toward the
-// memory limit, each exact and behind the benchmark's one signature, and the
-// limit each is measured against.
+// The explorer's variants, derived from the kernel registry: every kernel on
+// one core, and every row kernel also in bands on all cores. Each is measured
+// against the limit for its kind of store and its number of cores.
 #pragma once
 
-#include "mean4_variants.h"
+#include "mean4_registry.h"
 
-enum class Limit_kind { cached, streaming, cached_all_cores, streaming_all_cores };
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class Cores { one, all };
 
 struct Explore_variant {
-    Mean4_variant variant;
-    Limit_kind limit; // the limit for its kind of store and number of threads
+    const Mean4_kernel* kernel;
+    Cores cores;
+    std::string name; // the kernel's name, with "_all_cores" on all cores
+
+    bool supported() const
+    {
+        return kernel->isa->supported();
+    }
+
+    // Any width and height of at least 1, or only the vectorised frame's sizes.
+    bool takes_any_size() const
+    {
+        return kernel->whole_image != nullptr;
+    }
+
+    // The filter's status codes, as mean4_run's.
+    int32_t run(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst) const;
 };
 
-constexpr int EXPLORE_VARIANT_COUNT = 11;
-extern const Explore_variant EXPLORE_VARIANTS[EXPLORE_VARIANT_COUNT];
+// The benchmark's kernels first, then the explorer's, all on one core, then
+// the row kernels on all cores.
+const std::vector<Explore_variant>& explore_variants();
 
-// The fastest single-threaded variant this processor can run with cached
-// stores, and with streaming stores.
-const Explore_variant& best_cached_variant();
-const Explore_variant& best_streaming_variant();
+// The limit a variant is measured against: "limit_cached", "limit_streaming",
+// "limit_cached_all_cores" or "limit_streaming_all_cores".
+std::string limit_name(Mean4_stores stores, Cores cores);
+
+// For the size sweep: the reference, and the supported one-core row kernel
+// with the widest stores of each kind (cached, then streaming), where one
+// exists.
+std::vector<const Explore_variant*> sweep_variants();

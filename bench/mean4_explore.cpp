@@ -89,25 +89,10 @@ double seconds_taken(Work&& work)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-const char* limit_name(Limit_kind kind)
+void run_limit(Mean4_stores stores, Cores cores, Workload& w)
 {
-    switch (kind) {
-    case Limit_kind::cached:
-        return "limit_cached";
-    case Limit_kind::streaming:
-        return "limit_streaming";
-    case Limit_kind::cached_all_cores:
-        return "limit_cached_all_cores";
-    case Limit_kind::streaming_all_cores:
-        return "limit_streaming_all_cores";
-    }
-    return "?";
-}
-
-void run_limit(Limit_kind kind, Workload& w)
-{
-    const bool streaming = kind == Limit_kind::streaming || kind == Limit_kind::streaming_all_cores;
-    if (kind == Limit_kind::cached || kind == Limit_kind::streaming)
+    const bool streaming = stores == Mean4_stores::streaming;
+    if (cores == Cores::one)
         limit_pass(w.src.data(), w.dst.get(), w.pixels, streaming);
     else
         limit_pass_all_cores(all_cores_pool(), w.src.data(), w.dst.get(), w.pixels, streaming);
@@ -121,11 +106,11 @@ void set_throughput(benchmark::State& state, size_t pixels)
         benchmark::Counter(double(pixels), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void limit_benchmark(benchmark::State& state, Limit_kind kind, size_t side)
+void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, size_t side)
 {
     Workload& w = workload(side);
     for (auto _ : state)
-        state.SetIterationTime(seconds_taken([&] { run_limit(kind, w); }));
+        state.SetIterationTime(seconds_taken([&] { run_limit(stores, cores, w); }));
     set_throughput(state, w.pixels);
 }
 
@@ -141,11 +126,11 @@ std::string first_difference(const Workload& w)
     return "";
 }
 
-void filter_benchmark(benchmark::State& state, const Explore_variant& explore, size_t side)
+void filter_benchmark(benchmark::State& state, const Explore_variant& variant, size_t side)
 {
-    const Mean4_variant& variant = explore.variant;
     if (!variant.supported()) {
-        state.SkipWithError((std::string("skipped: this processor lacks ") + variant.isa).c_str());
+        state.SkipWithError(
+            (std::string("skipped: this processor lacks ") + variant.kernel->isa->name).c_str());
         return;
     }
     Workload& w = workload(side);
@@ -154,31 +139,32 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& explore, s
     // Once per variant and size, before any timing: every word must be the
     // reference's. The sentinel exposes words the variant leaves unwritten.
     static std::set<std::pair<const Explore_variant*, size_t>> verified;
-    if (verified.insert({&explore, side}).second) {
+    if (verified.insert({&variant, side}).second) {
         std::fill_n(w.dst.get(), w.pixels, 0xA5A5A5A5u);
-        const int32_t status = variant.filter(s, s, w.src.data(), w.dst.get());
+        const int32_t status = variant.run(s, s, w.src.data(), w.dst.get());
         const std::string difference =
             status == MEAN4_OK ? first_difference(w) : "returned status " + std::to_string(status);
         if (!difference.empty()) {
-            verified.erase({&explore, side});
-            state.SkipWithError((std::string(variant.name) + " " + difference).c_str());
+            verified.erase({&variant, side});
+            state.SkipWithError((variant.name + " " + difference).c_str());
             return;
         }
     }
 
     // On a shared machine the memory bandwidth drifts from second to second,
     // so the ratio pairs each timed call with an untimed pass of its limit.
+    const Mean4_stores stores = variant.kernel->stores;
     std::vector<double> call_seconds, limit_seconds;
     for (auto _ : state) {
-        limit_seconds.push_back(seconds_taken([&] { run_limit(explore.limit, w); }));
+        limit_seconds.push_back(seconds_taken([&] { run_limit(stores, variant.cores, w); }));
         call_seconds.push_back(
-            seconds_taken([&] { variant.filter(s, s, w.src.data(), w.dst.get()); }));
+            seconds_taken([&] { variant.run(s, s, w.src.data(), w.dst.get()); }));
         state.SetIterationTime(call_seconds.back());
     }
     set_throughput(state, w.pixels);
     state.counters["limit_ms"] = median(limit_seconds) * 1e3;
     state.counters["x_limit"] = median(call_seconds) / median(limit_seconds);
-    state.SetLabel(std::string("vs ") + limit_name(explore.limit));
+    state.SetLabel("vs " + limit_name(stores, variant.cores));
 }
 
 // What the pool saves: handing an empty job to every core, through the pool
@@ -204,7 +190,7 @@ void dispatch_through_new_threads(benchmark::State& state)
 
 // "group/name", or "group/name/side" for the sweep. Built by appending:
 // GCC 12 warns falsely about chains of std::string operator+.
-std::string benchmark_name(const char* group, const char* name, size_t side = 0)
+std::string benchmark_name(const char* group, const std::string& name, size_t side = 0)
 {
     std::string full = group;
     full.append("/").append(name);
@@ -215,17 +201,16 @@ std::string benchmark_name(const char* group, const char* name, size_t side = 0)
 
 void register_benchmarks()
 {
-    constexpr Limit_kind limits[] = {Limit_kind::cached, Limit_kind::streaming,
-                                     Limit_kind::cached_all_cores,
-                                     Limit_kind::streaming_all_cores};
-    for (const Limit_kind kind : limits)
-        benchmark::RegisterBenchmark(benchmark_name("full", limit_name(kind)).c_str(),
-                                     limit_benchmark, kind, FULL_SIDE)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond);
-    for (const Explore_variant& explore : EXPLORE_VARIANTS)
-        benchmark::RegisterBenchmark(benchmark_name("full", explore.variant.name).c_str(),
-                                     filter_benchmark, std::cref(explore), FULL_SIDE)
+    constexpr Mean4_stores store_kinds[] = {Mean4_stores::cached, Mean4_stores::streaming};
+    for (const Cores cores : {Cores::one, Cores::all})
+        for (const Mean4_stores stores : store_kinds)
+            benchmark::RegisterBenchmark(benchmark_name("full", limit_name(stores, cores)).c_str(),
+                                         limit_benchmark, stores, cores, FULL_SIDE)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond);
+    for (const Explore_variant& variant : explore_variants())
+        benchmark::RegisterBenchmark(benchmark_name("full", variant.name).c_str(),
+                                     filter_benchmark, std::cref(variant), FULL_SIDE)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
 
@@ -236,17 +221,17 @@ void register_benchmarks()
         ->UseRealTime()
         ->Unit(benchmark::kMicrosecond);
 
-    const Explore_variant* swept[] = {&EXPLORE_VARIANTS[0], &best_cached_variant(),
-                                      &best_streaming_variant()};
+    const std::vector<const Explore_variant*> swept = sweep_variants();
     for (const size_t side : SWEEP_SIDES) {
-        for (const Limit_kind kind : {Limit_kind::cached, Limit_kind::streaming})
-            benchmark::RegisterBenchmark(benchmark_name("sweep", limit_name(kind), side).c_str(),
-                                         limit_benchmark, kind, side)
+        for (const Mean4_stores stores : store_kinds)
+            benchmark::RegisterBenchmark(
+                benchmark_name("sweep", limit_name(stores, Cores::one), side).c_str(),
+                limit_benchmark, stores, Cores::one, side)
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond);
-        for (const Explore_variant* explore : swept)
-            benchmark::RegisterBenchmark(benchmark_name("sweep", explore->variant.name, side).c_str(),
-                                         filter_benchmark, std::cref(*explore), side)
+        for (const Explore_variant* variant : swept)
+            benchmark::RegisterBenchmark(benchmark_name("sweep", variant->name, side).c_str(),
+                                         filter_benchmark, std::cref(*variant), side)
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond);
     }

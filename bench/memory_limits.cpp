@@ -3,6 +3,8 @@
 // with narrower stores than a variant uses would not be a limit.
 #include "memory_limits.h"
 
+#include "mean4_isa.h"
+
 #include <algorithm>
 #include <immintrin.h>
 
@@ -12,11 +14,8 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define TARGET_512 __attribute__((target("avx512f,avx512bw")))
-#define TARGET_256 __attribute__((target("avx2")))
-
 template <bool streaming>
-TARGET_512 static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
+MEAN4_TARGET(AVX512BW) static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
 {
     size_t i = 0;
     for (; i + 64 <= pixels; i += 64) {
@@ -44,7 +43,7 @@ TARGET_512 static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pix
 }
 
 template <bool streaming>
-TARGET_256 static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
+MEAN4_TARGET(AVX2) static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
 {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16) {
@@ -93,11 +92,10 @@ static size_t widen_128(const uint8_t* src, uint32_t* dst, size_t pixels)
 
 void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming)
 {
-    __builtin_cpu_init();
     size_t done;
-    if (__builtin_cpu_supports("avx512bw"))
+    if (MEAN4_AVX512BW.supported())
         done = streaming ? widen_512<true>(src, dst, pixels) : widen_512<false>(src, dst, pixels);
-    else if (__builtin_cpu_supports("avx2"))
+    else if (MEAN4_AVX2.supported())
         done = streaming ? widen_256<true>(src, dst, pixels) : widen_256<false>(src, dst, pixels);
     else
         done = streaming ? widen_128<true>(src, dst, pixels) : widen_128<false>(src, dst, pixels);

@@ -2,76 +2,8 @@
 // 7-bit pixels three ways (scalar reference, 128-bit and 256-bit vectors),
 // prints one line per way with the milliseconds of ten calls, and checks that
 // both vector results equal the reference word for word.
-#include "mean4.h"
-#include "mean4_variants.h"
-#include "platform.h"
-#include "verify.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <new>
-
-namespace {
-
-constexpr int REPEAT_COUNT = 10;
-constexpr size_t PIXEL_COUNT = size_t{IMAGE_WIDTH} * size_t{IMAGE_HEIGHT};
-constexpr size_t RESULT_BYTES = PIXEL_COUNT * sizeof(uint32_t);
-
-// One report line per variant, in the order of MEAN4_VARIANTS; the labels are
-// padded to one width.
-constexpr const char* REPORT_FORMATS[MEAN4_VARIANT_COUNT] = {"C++:  %d\n", "SSE:  %d\n",
-                                                             "AVX2: %d\n"};
-
-// Exit statuses; every failure also prints a line on stderr.
-enum Exit_status : int {
-    EXIT_OK = 0,
-    EXIT_WRONG_RESULT = 1,    // a vector result differs from the reference, or a filter refused
-    EXIT_UNSUPPORTED_CPU = 2, // the processor lacks an instruction set a variant needs
-    EXIT_OUT_OF_MEMORY = 3,   // a buffer could not be allocated
-    EXIT_OUTPUT_ERROR = 4,    // the report could not be written to standard output
-};
-
-// Checked before any vector instruction can run: without it a processor that
-// lacks one would end the program with an illegal instruction.
-bool processor_supports_all_variants()
-{
-    bool all = true;
-    for (const Mean4_variant& variant : MEAN4_VARIANTS) {
-        if (variant.supported())
-            continue;
-        std::fprintf(stderr,
-                     "mean4: this processor lacks %s, which the %s variant needs; "
-                     "nothing was measured\n",
-                     variant.isa, variant.name);
-        all = false;
-    }
-    return all;
-}
-
-// True, with a message naming the buffer, when its allocation returned null.
-bool allocation_failed(const void* block, const char* buffer, const char* what, size_t bytes)
-{
-    if (block != nullptr)
-        return false;
-    std::fprintf(stderr, "mean4: cannot allocate %s, %s (%zu bytes)\n", buffer, what, bytes);
-    return true;
-}
-
-// Writes one report line and pushes it out at once, so that a reader sees each
-// line as its run ends and an unwritable stdout is found before more work.
-bool write_report_line(const char* format, int32_t elapsed)
-{
-    if (std::printf(format, elapsed) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "mean4: cannot write the report to standard output: %s\n",
-                     std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-} // namespace
+#include "benchmark.h"
+#include "mean4_registry.h"
 
 #ifdef _WIN32
 // The Windows entry function takes the wide-character command line (built
@@ -81,65 +13,5 @@ int wmain(int, wchar_t**, wchar_t**)
 int main()
 #endif
 {
-    prepare_standard_streams();
-
-    if (!processor_supports_all_variants())
-        return EXIT_UNSUPPORTED_CPU;
-
-    // All three buffers are held at once and live until the process ends. The
-    // wide kernel's aligned 32-byte stores need vec_out 32-byte aligned.
-    auto* src_image = static_cast<uint8_t*>(allocate_aligned(PIXEL_COUNT, 16));
-    if (allocation_failed(src_image, "src_image", "the source image", PIXEL_COUNT))
-        return EXIT_OUT_OF_MEMORY;
-    auto* vec_out = static_cast<uint32_t*>(allocate_aligned(RESULT_BYTES, 32));
-    if (allocation_failed(vec_out, "vec_out", "the vector result", RESULT_BYTES))
-        return EXIT_OUT_OF_MEMORY;
-    auto* ref_out = new (std::nothrow) uint32_t[PIXEL_COUNT];
-    if (allocation_failed(ref_out, "ref_out", "the reference result", RESULT_BYTES))
-        return EXIT_OUT_OF_MEMORY;
-
-    // The generator is never seeded, so every run filters the same image.
-    for (size_t i = 0; i < PIXEL_COUNT; ++i)
-        src_image[i] = static_cast<uint8_t>(std::rand() & 0x7F);
-    // Zeroing also faults in every page, keeping page faults out of the timed
-    // runs. vec_out is not cleared between the two vector runs: the wide run
-    // must overwrite every word the narrow run wrote.
-    std::memset(vec_out, 0, RESULT_BYTES);
-    std::memset(ref_out, 0, RESULT_BYTES);
-
-    int exit_status = EXIT_OK;
-    for (int v = 0; v < MEAN4_VARIANT_COUNT; ++v) {
-        const Mean4_variant& variant = MEAN4_VARIANTS[v];
-        const bool is_reference = v == 0;
-        uint32_t* out = is_reference ? ref_out : vec_out;
-
-        int32_t status = MEAN4_OK;
-        const uint64_t t0 = tick_count_ms();
-        for (int i = 0; i < REPEAT_COUNT && status == MEAN4_OK; ++i)
-            status = variant.filter(IMAGE_WIDTH, IMAGE_HEIGHT, src_image, out);
-        const uint64_t t1 = tick_count_ms();
-
-        if (!write_report_line(REPORT_FORMATS[v], elapsed_ms(t0, t1)))
-            return EXIT_OUTPUT_ERROR;
-        if (status != MEAN4_OK) {
-            std::fprintf(stderr, "mean4: the %s filter refused the image with status %d\n",
-                         variant.name, static_cast<int>(status));
-            exit_status = EXIT_WRONG_RESULT;
-            continue;
-        }
-        if (is_reference)
-            continue;
-
-        // One break per differing word when a debugger is attached. Without one
-        // a break would end the process, so the stderr line and the exit status
-        // report the difference instead.
-        const Result_difference difference =
-            compare_results(ref_out, vec_out, IMAGE_WIDTH, IMAGE_HEIGHT,
-                            debugger_attached() ? debugger_break : nullptr);
-        if (difference.differing_words != 0) {
-            print_difference(stderr, variant.name, difference);
-            exit_status = EXIT_WRONG_RESULT;
-        }
-    }
-    return exit_status;
+    return run_benchmark(mean4_benchmark_kernels());
 }

@@ -1,9 +1,16 @@
 // The scalar reference: the ground truth the vector variants must match word
 // for word, and the baseline they are timed against. This file is built
 // without the compiler's auto-vectoriser so that it measures scalar code.
+// mean4_reference_autovec.cpp compiles it again for the explorer, for a vector
+// instruction set (REFERENCE_TARGET) and with the vectoriser on.
 #include "mean4.h"
 #include "mean4_scalar_row.h"
 
+#ifndef REFERENCE_TARGET
+#define REFERENCE_TARGET
+#endif
+
+REFERENCE_TARGET
 void mean4_scalar_row(const uint8_t* above, const uint8_t* row, const uint8_t* below, size_t width,
                       uint32_t* out)
 {
@@ -29,6 +36,7 @@ void mean4_scalar_row(const uint8_t* above, const uint8_t* row, const uint8_t* b
     out[last] = static_cast<uint32_t>((row[last - 1] + row[last] + above[last] + below[last]) / 4);
 }
 
+REFERENCE_TARGET
 int32_t mean4_reference(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst)
 {
     if (src == nullptr)

@@ -1,26 +1,25 @@
 // The two row kernels of the vectorised filter. Each function carries its own
-// instruction-set level, so the rest of the program stays baseline x86-64 and
-// can check the processor before either kernel runs. Keep shared inline code
-// out of this file: a helper compiled here would be built for these levels.
+// instruction set (MEAN4_TARGET), so the rest of the program stays baseline
+// x86-64 and can check the processor before either kernel runs. Keep shared
+// inline code out of this file: a helper compiled here would be built for
+// these sets. Their registry rows are in mean4_benchmark.cpp.
 //
 // Both kernels widen bytes to 16-bit lanes: four pixels sum to at most
 // 4 * 255 = 1020, so a lane never overflows, and the floor of the mean is a
 // logical shift right by 2.
 #include "mean4.h"
+#include "mean4_isa.h"
 
 #include <immintrin.h>
 
-#define MEAN4_TARGET_128 __attribute__((target("sse4.1")))
-#define MEAN4_TARGET_256 __attribute__((target("avx2,prfchw")))
-
 // Eight bytes zero-extended to eight 16-bit lanes; p need not be aligned.
-MEAN4_TARGET_128 static inline __m128i load_8_pixels(const uint8_t* p)
+MEAN4_TARGET(SSE41) static inline __m128i load_8_pixels(const uint8_t* p)
 {
     return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
 
 // Sixteen bytes zero-extended to sixteen 16-bit lanes; p need not be aligned.
-MEAN4_TARGET_256 static inline __m256i load_16_pixels(const uint8_t* p)
+MEAN4_TARGET(AVX2) static inline __m256i load_16_pixels(const uint8_t* p)
 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
@@ -34,7 +33,7 @@ MEAN4_TARGET_256 static inline __m256i load_16_pixels(const uint8_t* p)
 // Each source byte of the row is loaded once; the horizontal neighbours come
 // from moving lanes within the register, with one lane carried across each
 // block boundary in each direction.
-MEAN4_TARGET_128
+MEAN4_TARGET(SSE41)
 void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     const uint8_t* row = src_row;
@@ -91,7 +90,7 @@ void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, siz
 // pixel as its left neighbour and the last column the next row's first pixel
 // as its right neighbour. Both edge columns are therefore wrong on return and
 // the caller must repair them; in exchange the loop has no scalar work at all.
-MEAN4_TARGET_256
+MEAN4_TARGET(AVX2)
 void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     const uint8_t* row = src_row;
@@ -100,9 +99,10 @@ void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, siz
 
     for (; rows != 0; --rows) {
         // Ask for the row's first result line in a writable state ahead of the
-        // first store. prefetchw has no cache-level operand; processors that
-        // lack it execute it as a no-op.
-        __builtin_prefetch(out, 1, 2);
+        // first store. Written as an instruction, not as an intrinsic that
+        // would add its own feature to the kernel's set: processors that lack
+        // prefetchw execute it as a no-op, so it is no requirement.
+        asm("prefetchw %0" : : "m"(*out));
 
         for (size_t remaining = width; remaining != 0; remaining -= 16) {
             // Loading the row one byte to each side gives the horizontal

@@ -1,7 +1,8 @@
-// Row kernels of the explorer that clamp the edge columns in registers rather
-// than leaving them for a repair pass: a repair after non-temporal stores
-// would have to fetch the freshly written lines back from memory. Each
-// function carries its own instruction-set level, as in mean4_rows.cpp.
+// The explorer's kernels and their registry rows. The row kernels clamp the
+// edge columns in registers rather than leaving them for a repair pass: a
+// repair after non-temporal stores would have to fetch the freshly written
+// lines back from memory. Each function carries its own instruction set, as
+// in mean4_rows.cpp.
 //
 // Preconditions, as for mean4_rows_256: width is a non-zero multiple of 16;
 // rows >= 1; the row above the first row and the row below the last are
@@ -9,9 +10,12 @@
 // last (both are loaded, then replaced by the clamp); dst_row is aligned to
 // the kernel's store width. Bytes widen to 16-bit lanes, where four pixels
 // sum to at most 1020.
-#include "mean4_band.h"
+#include "mean4_isa.h"
+#include "mean4_registry.h"
 
 #include <immintrin.h>
+
+namespace {
 
 // GCC 12's 512-bit widening intrinsics start from _mm512_undefined_epi32(),
 // which its -Wmaybe-uninitialized takes for a read of an uninitialised value.
@@ -19,17 +23,14 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define MEAN4_TARGET_256 __attribute__((target("avx2")))
-#define MEAN4_TARGET_512 __attribute__((target("avx512f,avx512bw,avx512vl")))
-
-MEAN4_TARGET_256 static inline __m256i load_16_pixels(const uint8_t* p)
+MEAN4_TARGET(AVX2) inline __m256i load_16_pixels(const uint8_t* p)
 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
 // Sixteen pixels a step with AVX2, written with streaming stores.
-MEAN4_TARGET_256
-void mean4_rows_256_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+MEAN4_TARGET(AVX2)
+void rows_256_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     const uint8_t* row = src_row;
     const uint8_t* above = src_row - width;
@@ -74,14 +75,14 @@ void mean4_rows_256_stream(const uint8_t* src_row, size_t width, uint32_t* dst_r
 // mask are zero and their bytes are not read. A full step takes a plain load:
 // masked loads that cross a cache line, as the offset loads do, cost this
 // kernel a third of its speed on the processor it was tuned on.
-MEAN4_TARGET_512 static inline __m512i load_32_pixels(const uint8_t* p, __mmask32 mask)
+MEAN4_TARGET(AVX512BW) inline __m512i load_32_pixels(const uint8_t* p, __mmask32 mask)
 {
     if (mask == ~__mmask32(0))
         return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
     return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(mask, p));
 }
 
-MEAN4_TARGET_512 static inline void store_16_words(uint32_t* out, __m512i words, bool streaming)
+MEAN4_TARGET(AVX512BW) inline void store_16_words(uint32_t* out, __m512i words, bool streaming)
 {
     if (streaming)
         _mm512_stream_si512(reinterpret_cast<__m512i*>(out), words);
@@ -92,8 +93,8 @@ MEAN4_TARGET_512 static inline void store_16_words(uint32_t* out, __m512i words,
 // Thirty-two pixels a step with AVX-512BW; a width that is an odd multiple of
 // 16 ends in a half step under a mask. dst_row is 64-byte aligned.
 template <bool streaming>
-MEAN4_TARGET_512 static void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row,
-                                      size_t rows)
+MEAN4_TARGET(AVX512BW)
+void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     const uint8_t* row = src_row;
     const uint8_t* above = src_row - width;
@@ -123,8 +124,7 @@ MEAN4_TARGET_512 static void rows_512(const uint8_t* src_row, size_t width, uint
             const __m512i sum =
                 _mm512_add_epi16(_mm512_add_epi16(left, right), _mm512_add_epi16(up, down));
             const __m512i mean = _mm512_srli_epi16(sum, 2);
-            store_16_words(out + x, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(mean)),
-                           streaming);
+            store_16_words(out + x, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(mean)), streaming);
             if (step == 32)
                 store_16_words(out + x + 16,
                                _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(mean, 1)),
@@ -138,14 +138,40 @@ MEAN4_TARGET_512 static void rows_512(const uint8_t* src_row, size_t width, uint
         _mm_sfence();
 }
 
-MEAN4_TARGET_512
-void mean4_rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
-{
-    rows_512<false>(src_row, width, dst_row, rows);
-}
+} // namespace
 
-MEAN4_TARGET_512
-void mean4_rows_512_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+// mean4_reference.cpp compiled again for AVX2 with the vectoriser on, in
+// mean4_reference_autovec.cpp.
+int32_t mean4_reference_autovec(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
+
+static const Mean4_kernel EXPLORER_KERNELS[] = {
+    {.name = "autovec",
+     .whole_image = mean4_reference_autovec,
+     .isa = &MEAN4_AVX2,
+     .result_alignment = alignof(uint32_t),
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::cached},
+    {.name = "512",
+     .rows = rows_512<false>,
+     .isa = &MEAN4_AVX512BW,
+     .result_alignment = 64,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::cached},
+    {.name = "wide_stream",
+     .rows = rows_256_stream,
+     .isa = &MEAN4_AVX2,
+     .result_alignment = 32,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::streaming},
+    {.name = "512_stream",
+     .rows = rows_512<true>,
+     .isa = &MEAN4_AVX512BW,
+     .result_alignment = 64,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::streaming},
+};
+
+std::span<const Mean4_kernel> mean4_explorer_kernels()
 {
-    rows_512<true>(src_row, width, dst_row, rows);
+    return EXPLORER_KERNELS;
 }

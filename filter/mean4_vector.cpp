@@ -5,26 +5,11 @@
 #include "mean4_band.h"
 #include "mean4_scalar_row.h"
 
-const Mean4_kernel MEAN4_KERNEL_128 = {mean4_rows_128, 16, false};
-const Mean4_kernel MEAN4_KERNEL_256 = {mean4_rows_256, 32, true};
-const Mean4_kernel MEAN4_KERNEL_256_STREAM = {mean4_rows_256_stream, 32, false};
-const Mean4_kernel MEAN4_KERNEL_512 = {mean4_rows_512, 64, false};
-const Mean4_kernel MEAN4_KERNEL_512_STREAM = {mean4_rows_512_stream, 64, false};
-
-// The wide kernel takes column 0's left neighbour from the previous row and
-// the last column's right neighbour from the next row. Recompute both columns
-// of rows first .. end - 1 with the clamp rule.
-static void repair_edge_columns(const uint8_t* src, size_t width, size_t first, size_t end,
-                                uint32_t* dst)
+void mean4_repair_edge_columns(const uint8_t* src, size_t width, size_t first, size_t end,
+                               uint32_t* dst)
 {
     const size_t last = width - 1;
     for (size_t y = first; y < end; ++y) {
-#ifdef MEAN4_PLANTED_FAULT_ROW
-        // Only in the test build that proves the verification catches a
-        // wrong result: this row's edge columns keep the kernel's values.
-        if (y == MEAN4_PLANTED_FAULT_ROW)
-            continue;
-#endif
         const uint8_t* row = src + y * width;
         const uint8_t* above = row - width;
         const uint8_t* below = row + width;
@@ -67,8 +52,8 @@ void mean4_band(const uint8_t* src, size_t width, size_t height, uint32_t* dst, 
     if (first_row < interior_end) {
         kernel.rows(src + first_row * width, width, dst + first_row * width,
                     interior_end - first_row);
-        if (kernel.repairs_edges)
-            repair_edge_columns(src, width, first_row, interior_end, dst);
+        if (kernel.edges == Mean4_edges::repaired_by_frame)
+            mean4_repair_edge_columns(src, width, first_row, interior_end, dst);
     }
     if (has_bottom_row) {
         const uint8_t* last_row = src + (height - 1) * width;
@@ -88,15 +73,10 @@ int32_t mean4_vector_with(const Mean4_kernel& kernel, int32_t width, int32_t hei
     return status;
 }
 
-int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide)
+int32_t mean4_run(const Mean4_kernel& kernel, int32_t width, int32_t height, const uint8_t* src,
+                  uint32_t* dst)
 {
-    return mean4_vector_with(wide ? MEAN4_KERNEL_256 : MEAN4_KERNEL_128, width, height, src, dst);
-}
-
-bool mean4_vector_supported(bool wide)
-{
-    // __builtin_cpu_supports tests CPUID and, for AVX2, that the operating
-    // system saves the YMM registers (OSXSAVE and XGETBV).
-    __builtin_cpu_init();
-    return wide ? __builtin_cpu_supports("avx2") : __builtin_cpu_supports("sse4.1");
+    if (kernel.whole_image != nullptr)
+        return kernel.whole_image(width, height, src, dst);
+    return mean4_vector_with(kernel, width, height, src, dst);
 }

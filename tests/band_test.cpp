@@ -1,6 +1,7 @@
 // The frame's bands, which the threaded variants run side by side, and the
 // pool that runs them.
 #include "band_pool.h"
+#include "explore_variants.h"
 #include "mean4.h"
 #include "mean4_band.h"
 
@@ -11,12 +12,6 @@
 #include <vector>
 
 namespace {
-
-bool has_avx512()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
-}
 
 TEST(Bands, AnySplitIntoTwoBandsGivesTheWholeImage)
 {
@@ -30,26 +25,18 @@ TEST(Bands, AnySplitIntoTwoBandsGivesTheWholeImage)
     std::vector<uint32_t> expected(width * height);
     ASSERT_EQ(mean4_reference(width, height, src.data(), expected.data()), MEAN4_OK);
 
-    const struct {
-        const char* name;
-        const Mean4_kernel& kernel;
-        bool supported;
-    } kernels[] = {{"128", MEAN4_KERNEL_128, mean4_vector_supported(false)},
-                   {"256", MEAN4_KERNEL_256, mean4_vector_supported(true)},
-                   {"256 stream", MEAN4_KERNEL_256_STREAM, mean4_vector_supported(true)},
-                   {"512", MEAN4_KERNEL_512, has_avx512()},
-                   {"512 stream", MEAN4_KERNEL_512_STREAM, has_avx512()}};
     alignas(64) uint32_t result[width * height];
-    for (const auto& k : kernels) {
-        if (!k.supported)
+    for (const Explore_variant& variant : explore_variants()) {
+        const Mean4_kernel& kernel = *variant.kernel;
+        if (variant.cores != Cores::one || kernel.rows == nullptr || !variant.supported())
             continue;
         for (size_t split = 0; split <= height; ++split) {
-            SCOPED_TRACE(testing::Message() << k.name << ", split before row " << split);
+            SCOPED_TRACE(testing::Message() << kernel.name << ", split before row " << split);
             std::fill(std::begin(result), std::end(result), 0xA5A5A5A5u);
-            mean4_band(src.data(), width, height, result, 0, split, k.kernel);
+            mean4_band(src.data(), width, height, result, 0, split, kernel);
             for (size_t i = split * width; i < width * height; ++i)
                 ASSERT_EQ(result[i], 0xA5A5A5A5u) << "the first band wrote row " << i / width;
-            mean4_band(src.data(), width, height, result, split, height, k.kernel);
+            mean4_band(src.data(), width, height, result, split, height, kernel);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), result));
         }
     }

@@ -1,0 +1,54 @@
+// The benchmark program's three variants as registry rows, and the public
+// entry points of the vectorised filter, which run the two vector rows.
+#include "mean4.h"
+#include "mean4_band.h"
+#include "mean4_registry.h"
+
+namespace {
+
+// Indices into the table below.
+enum { REFERENCE, NARROW, WIDE };
+
+const Mean4_kernel BENCHMARK_KERNELS[] = {
+    {.name = "scalar",
+     .whole_image = mean4_reference,
+     .isa = &MEAN4_BASELINE,
+     .result_alignment = alignof(uint32_t),
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::cached,
+     .report_label = "C++",
+     .report_format = "C++:  %d\n"},
+    {.name = "narrow",
+     .rows = mean4_rows_128,
+     .isa = &MEAN4_SSE41,
+     .result_alignment = 16,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::cached,
+     .report_label = "SSE",
+     .report_format = "SSE:  %d\n"},
+    {.name = "wide",
+     .rows = mean4_rows_256,
+     .isa = &MEAN4_AVX2,
+     .result_alignment = 32,
+     .edges = Mean4_edges::repaired_by_frame,
+     .stores = Mean4_stores::cached,
+     .report_label = "AVX2",
+     .report_format = "AVX2: %d\n"},
+};
+
+} // namespace
+
+std::span<const Mean4_kernel> mean4_benchmark_kernels()
+{
+    return BENCHMARK_KERNELS;
+}
+
+int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide)
+{
+    return mean4_vector_with(BENCHMARK_KERNELS[wide ? WIDE : NARROW], width, height, src, dst);
+}
+
+bool mean4_vector_supported(bool wide)
+{
+    return BENCHMARK_KERNELS[wide ? WIDE : NARROW].isa->supported();
+}
