@@ -46,14 +46,19 @@ bool allocation_failed(const void* block, const char* buffer, const char* what, 
 
 // Writes one report line and pushes it out at once, so that a reader sees each
 // line as its run ends and an unwritable stdout is found before more work.
+// The stream's error flag is asked as well: the Windows runtime (msvcrt)
+// returns success from printf and fflush on a failed write and only sets it.
 bool write_report_line(const char* format, int32_t elapsed)
 {
-    if (std::printf(format, elapsed) < 0 || std::fflush(stdout) != 0) {
+    errno = 0;
+    const bool failed =
+        std::printf(format, elapsed) < 0 || std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (failed) {
+        const int error = errno;
         std::fprintf(stderr, "mean4: cannot write the report to standard output: %s\n",
-                     std::strerror(errno));
-        return false;
+                     error != 0 ? std::strerror(error) : "write error");
     }
-    return true;
+    return !failed;
 }
 
 } // namespace

@@ -92,11 +92,23 @@ no-memory)
     expect_refusal 3 "mean4: cannot allocate vec_out, the vector result (398721024 bytes)"
     ;;
 full-stdout)
-    "$target" >/dev/full 2>"$err"
+    # A report that cannot be written is a failure with a message, never a
+    # silent success: on Linux a failed write, on Windows the stream's error
+    # flag, which is all the Windows runtime sets.
+    $run "$target" >/dev/full 2>"$err"
     status=$?
     [ "$status" -eq 4 ] || fail "exit status $status, expected 4"
     grep -q -F "mean4: cannot write the report to standard output: No space left on device" "$err" ||
         fail "stderr should name the write error"
+    ;;
+closed-pipe)
+    # The reader is gone before the first line is written; SIGPIPE must not
+    # end the program silently.
+    $run "$target" 2>"$err" | true
+    status=${PIPESTATUS[0]}
+    [ "$status" -eq 4 ] || fail "exit status $status, expected 4"
+    grep -q -F "mean4: cannot write the report to standard output: " "$err" ||
+        fail "stderr should say that the report could not be written"
     ;;
 links-only-what-it-runs)
     # No code or data that the explorer's kernel library defines may appear
@@ -175,6 +187,34 @@ manifest)
         *) fail "imports $dll, which a Windows user may not have" ;;
         esac
     done
+    ;;
+imports)
+    # The program must start on the oldest Windows it supports: every function
+    # it imports must be in that Windows's list, and the image must say which
+    # Windows that is. For an import that is not, the link map shows which
+    # object brought it in.
+    objdump=${OBJDUMP:-objdump}
+    allowed=${MEAN4_ALLOWED_IMPORTS:?}
+    "$objdump" -p "$target" >"$out" || fail "objdump failed on $target"
+    for field in MajorOSystemVersion:5 MinorOSystemVersion:2 MajorSubsystemVersion:5 MinorSubsystemVersion:2; do
+        grep -q -E "^${field%%:*}[[:space:]]+${field##*:}\$" "$out" ||
+            fail "the image does not say ${field%%:*} ${field##*:} (NT 5.2)"
+    done
+    awk '/DLL Name:/ { dll = tolower($3) }
+         /^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+[^ \t]+$/ { print dll " " $3 }' "$out" | sort -u >"$err"
+    [ -s "$err" ] || fail "no imports found in $target"
+    unexpected=$(grep -v '^#' "$allowed" | sort -u | comm -13 - "$err")
+    if [ -n "$unexpected" ]; then
+        {
+            echo "imports that the oldest supported Windows (NT 5.2) may lack:"
+            while read -r dll function; do
+                echo "$dll $function, brought in by:"
+                awk -v symbol="__imp_$function" -f "$(dirname "$0")/windows/import_chain.awk" "$target.map"
+            done <<<"$unexpected"
+        } >"$err"
+        : >"$out"
+        fail "$(echo "$unexpected" | tr '\n' ' ')"
+    fi
     ;;
 *)
     echo "unknown case: $case_name"
