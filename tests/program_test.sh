@@ -113,11 +113,13 @@ closed-pipe)
 links-only-what-it-runs)
     # No code or data that the explorer's kernel library defines may appear
     # in the program: it runs the benchmark's three variants and nothing
-    # else. Weak symbols, which headers both share, are left out.
+    # else. Only the library's own C++ names count: weak symbols, which
+    # shared headers define in both, and the compiler's and sanitizers'
+    # generated local names are left out.
     command -v nm >/dev/null || skip "nm is not installed (Debian package binutils)"
     explorer_library=$3
-    nm --defined-only "$explorer_library" 2>/dev/null | awk 'NF == 3 && $2 ~ /^[TtDdRrBb]$/ { print $3 }' |
-        sort -u >"$err"
+    nm --defined-only "$explorer_library" 2>/dev/null |
+        awk 'NF == 3 && $2 ~ /^[TtDdRrBb]$/ && $3 ~ /^_Z/ { print $3 }' | sort -u >"$err"
     [ -s "$err" ] || fail "no symbols found in $explorer_library"
     nm "$target" | awk 'NF == 3 { print $3 }' | sort -u | comm -12 - "$err" >"$out"
     [ ! -s "$out" ] || fail "the program links the explorer's code: $(head -n 5 "$out" | tr '\n' ' ')"
