@@ -16,6 +16,10 @@
 // Computes `rows` consecutive interior rows; see mean4.h.
 using Mean4_rows_kernel = void (*)(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                    size_t rows);
+// One row, given its neighbour rows (the row itself standing in for a
+// missing one), edge columns clamped; reads nothing outside the three rows.
+using Mean4_row_fn = void (*)(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                              size_t width, uint32_t* out);
 using Mean4_filter = int32_t (*)(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
 
 // How a row kernel treats the two edge columns, whose outer neighbour lies
@@ -36,6 +40,10 @@ struct Mean4_kernel {
     // that takes the whole image (and any size of at least 1 x 1).
     Mean4_rows_kernel rows = nullptr;
     Mean4_filter whole_image = nullptr;
+    // Optional, with a row kernel: the same kernel on one row with explicit
+    // neighbours, for the image's top and bottom rows, which the frame
+    // otherwise computes in scalar code (a cost that shows on small images).
+    Mean4_row_fn edge_row = nullptr;
     const Mean4_isa* isa;    // what the processor needs; the kernel's MEAN4_TARGET
     size_t result_alignment; // bytes; a result off this boundary is refused
     Mean4_edges edges;

@@ -144,6 +144,9 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 // mean4_reference_autovec.cpp.
 int32_t mean4_reference_autovec(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
 
+// The explorer's kernels in other files: the byte-domain ones.
+#include "mean4_rows_bytes.h"
+
 static const Mean4_kernel EXPLORER_KERNELS[] = {
     {.name = "autovec",
      .whole_image = mean4_reference_autovec,
@@ -165,6 +168,34 @@ static const Mean4_kernel EXPLORER_KERNELS[] = {
      .stores = Mean4_stores::streaming},
     {.name = "512_stream",
      .rows = rows_512<true>,
+     .isa = &MEAN4_AVX512BW,
+     .result_alignment = 64,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::streaming},
+    {.name = "wide_bytes",
+     .rows = mean4_rows_256_bytes,
+     .edge_row = mean4_row_256_bytes,
+     .isa = &MEAN4_AVX2,
+     .result_alignment = 32,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::cached},
+    {.name = "wide_bytes_stream",
+     .rows = mean4_rows_256_bytes_stream,
+     .edge_row = mean4_row_256_bytes_stream,
+     .isa = &MEAN4_AVX2,
+     .result_alignment = 32,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::streaming},
+    {.name = "512_bytes",
+     .rows = mean4_rows_512_bytes,
+     .edge_row = mean4_row_512_bytes,
+     .isa = &MEAN4_AVX512BW,
+     .result_alignment = 64,
+     .edges = Mean4_edges::clamped,
+     .stores = Mean4_stores::cached},
+    {.name = "512_bytes_stream",
+     .rows = mean4_rows_512_bytes_stream,
+     .edge_row = mean4_row_512_bytes_stream,
      .isa = &MEAN4_AVX512BW,
      .result_alignment = 64,
      .edges = Mean4_edges::clamped,

@@ -43,8 +43,9 @@ void mean4_band(const uint8_t* src, size_t width, size_t height, uint32_t* dst, 
 {
     if (first_row >= end_row)
         return;
+    const Mean4_row_fn edge_row = kernel.edge_row != nullptr ? kernel.edge_row : mean4_scalar_row;
     if (first_row == 0) {
-        mean4_scalar_row(src, src, src + width, width, dst);
+        edge_row(src, src, src + width, width, dst);
         ++first_row;
     }
     const bool has_bottom_row = end_row == height;
@@ -57,7 +58,7 @@ void mean4_band(const uint8_t* src, size_t width, size_t height, uint32_t* dst, 
     }
     if (has_bottom_row) {
         const uint8_t* last_row = src + (height - 1) * width;
-        mean4_scalar_row(last_row - width, last_row, last_row, width, dst + (height - 1) * width);
+        edge_row(last_row - width, last_row, last_row, width, dst + (height - 1) * width);
     }
 }
 
