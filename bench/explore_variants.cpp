@@ -1,13 +1,12 @@
 #include "explore_variants.h"
 
-#include "band_pool.h"
+#include "all_cores.h"
 #include "mean4.h"
 #include "mean4_band.h"
 
 namespace {
 
-// The row kernel over the image, split into one band of rows per logical
-// processor and run on the shared pool.
+// The row kernel over the image, split into one band of rows per core.
 int32_t run_on_all_cores(const Mean4_kernel& kernel, int32_t width, int32_t height,
                          const uint8_t* src, uint32_t* dst)
 {
@@ -17,10 +16,9 @@ int32_t run_on_all_cores(const Mean4_kernel& kernel, int32_t width, int32_t heig
         return status;
     const auto w = static_cast<size_t>(width);
     const auto h = static_cast<size_t>(height);
-    Band_pool& pool = all_cores_pool();
-    pool.run([&](unsigned band) {
-        mean4_band(src, w, h, dst, band_start(h, band, pool.bands()),
-                   band_start(h, band + 1, pool.bands()), kernel);
+    for_each_band([&](unsigned band, unsigned bands) {
+        mean4_band(src, w, h, dst, band_start(h, band, bands), band_start(h, band + 1, bands),
+                   kernel);
     });
     return MEAN4_OK;
 }
@@ -63,22 +61,4 @@ std::string limit_name(Mean4_stores stores, Cores cores)
     if (cores == Cores::all)
         name += "_all_cores";
     return name;
-}
-
-std::vector<const Explore_variant*> sweep_variants()
-{
-    const std::vector<Explore_variant>& variants = explore_variants();
-    std::vector<const Explore_variant*> swept = {&variants.front()};
-    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming}) {
-        const Explore_variant* widest = nullptr;
-        for (const Explore_variant& variant : variants)
-            if (variant.cores == Cores::one && variant.kernel->rows != nullptr &&
-                variant.kernel->stores == stores && variant.supported() &&
-                (widest == nullptr ||
-                 variant.kernel->result_alignment > widest->kernel->result_alignment))
-                widest = &variant;
-        if (widest != nullptr)
-            swept.push_back(widest);
-    }
-    return swept;
 }

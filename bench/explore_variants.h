@@ -38,8 +38,3 @@ const std::vector<Explore_variant>& explore_variants();
 // The limit a variant is measured against: "limit_cached", "limit_streaming",
 // "limit_cached_all_cores" or "limit_streaming_all_cores".
 std::string limit_name(Mean4_stores stores, Cores cores);
-
-// For the size sweep: the reference, and the supported one-core row kernel
-// with the widest stores of each kind (cached, then streaming), where one
-// exists.
-std::vector<const Explore_variant*> sweep_variants();

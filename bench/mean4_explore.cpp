@@ -1,67 +1,91 @@
 // The roofline explorer: every variant of the filter timed against the
-// machine's memory limits, measured in the same run, plus a sweep over image
-// sizes that shows where vectorisation pays and where memory decides.
+// machine's memory limits, measured in the same run, at every image size from
+// cache-resident to the benchmark's own, so that it shows where vectorisation
+// pays and where memory decides.
 //
 // Each variant's result is checked against the reference on every word before
 // it is timed; a variant the processor cannot run is reported as skipped,
 // with the instruction set it lacks.
-#include "band_pool.h"
+//
+// Options of its own, besides Google Benchmark's:
+//   --huge_pages   back the workloads (and so the limits' buffers) with
+//                  transparent huge pages. Every benchmark reports the share
+//                  of its source and result that lies in huge pages, as
+//                  huge_pages, with or without the option.
+#include "all_cores.h"
 #include "explore_variants.h"
-#include "memory_limits.h"
 #include "mean4.h"
+#include "memory_limits.h"
+#include "workload_memory.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <random>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr size_t FULL_SIDE = IMAGE_WIDTH;
-// Square images from cache-resident to the benchmark's own.
-constexpr size_t SWEEP_SIDES[] = {256, 512, 1024, 2048, 4096, FULL_SIDE};
+// Square images from cache-resident to the benchmark's own. The all-core
+// variants start at ALL_CORES_FROM: below it a call is too short for its
+// dispatch to be negligible, and the image fits one core's caches anyway.
+constexpr size_t SIDES[] = {256, 512, 1024, 2048, 4096, FULL_SIDE};
+constexpr size_t ALL_CORES_FROM = 2048;
 // Each pixel is one byte read and one 32-bit word written.
 constexpr size_t BYTES_PER_PIXEL = 5;
 
-struct Free_deleter {
-    void operator()(void* p) const
-    {
-        std::free(p);
-    }
-};
+bool g_huge_pages = false;
 
-// A side x side image of 7-bit pixels as the benchmark makes them, a
-// result buffer aligned for every kernel, and the reference result.
+// A side x side image of 7-bit pixels as the benchmark makes them, a result
+// buffer aligned for every kernel, and the reference result.
 struct Workload {
     explicit Workload(size_t side_)
-        : side(side_), pixels(side_ * side_), src(pixels),
-          dst(static_cast<uint32_t*>(std::aligned_alloc(64, pixels * sizeof(uint32_t)))),
-          expected(pixels)
+        : side(side_), pixels(side_ * side_),
+          src_memory(allocate_workload_memory(pixels, g_huge_pages)),
+          dst_memory(allocate_workload_memory(pixels * sizeof(uint32_t), g_huge_pages)),
+          src(static_cast<uint8_t*>(src_memory.get())),
+          dst(static_cast<uint32_t*>(dst_memory.get())), expected(pixels)
     {
-        if (!dst)
-            throw std::bad_alloc();
-        std::mt19937 rng(static_cast<uint32_t>(side));
-        for (uint8_t& pixel : src)
-            pixel = static_cast<uint8_t>(rng() & 0x7F);
+        // Each band's rows are first touched by the thread that filters that
+        // band in the all-core variants, so that on a machine with several
+        // memory nodes its pages sit on that thread's node. The pixels come
+        // from one generator per row, so the image does not depend on the
+        // number of bands.
+        for_each_band([&](unsigned band, unsigned bands) {
+            for (size_t y = band_start(side, band, bands); y < band_start(side, band + 1, bands);
+                 ++y) {
+                std::mt19937 rng(static_cast<uint32_t>(side * 65537 + y));
+                for (size_t x = 0; x < side; ++x)
+                    src[y * side + x] = static_cast<uint8_t>(rng() & 0x7F);
+                std::memset(dst + y * side, 0, side * sizeof(uint32_t));
+            }
+        });
         const auto s = static_cast<int32_t>(side);
-        mean4_reference(s, s, src.data(), expected.data());
-        // Fault the result's pages in now, not in the first timed call.
-        std::memset(dst.get(), 0, pixels * sizeof(uint32_t));
+        mean4_reference(s, s, src, expected.data());
+    }
+
+    // The share of the source and result that lies in huge pages.
+    double huge_page_share() const
+    {
+        const size_t bytes = pixels * BYTES_PER_PIXEL;
+        return double(huge_page_bytes(src, pixels) +
+                      huge_page_bytes(dst, pixels * sizeof(uint32_t))) /
+               double(bytes);
     }
 
     size_t side;
     size_t pixels;
-    std::vector<uint8_t> src;
-    std::unique_ptr<uint32_t, Free_deleter> dst;
+    Workload_buffer src_memory;
+    Workload_buffer dst_memory;
+    uint8_t* src;
+    uint32_t* dst;
     std::vector<uint32_t> expected;
 };
 
@@ -81,8 +105,7 @@ double median(std::vector<double> samples)
     return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
 }
 
-template <typename Work>
-double seconds_taken(Work&& work)
+template <typename Work> double seconds_taken(Work&& work)
 {
     const auto start = std::chrono::steady_clock::now();
     work();
@@ -93,17 +116,19 @@ void run_limit(Mean4_stores stores, Cores cores, Workload& w)
 {
     const bool streaming = stores == Mean4_stores::streaming;
     if (cores == Cores::one)
-        limit_pass(w.src.data(), w.dst.get(), w.pixels, streaming);
+        limit_pass(w.src, w.dst, w.pixels, streaming);
     else
-        limit_pass_all_cores(all_cores_pool(), w.src.data(), w.dst.get(), w.pixels, streaming);
+        limit_pass_all_cores(w.src, w.dst, w.side, w.side, streaming);
 }
 
-void set_throughput(benchmark::State& state, size_t pixels)
+void set_counters(benchmark::State& state, const Workload& w)
 {
-    const auto per_iteration = static_cast<int64_t>(pixels);
+    const auto per_iteration = static_cast<int64_t>(w.pixels);
     state.SetBytesProcessed(state.iterations() * per_iteration * int64_t(BYTES_PER_PIXEL));
     state.counters["pixels_per_second"] =
-        benchmark::Counter(double(pixels), benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(double(w.pixels), benchmark::Counter::kIsIterationInvariantRate);
+    // Reported with or without --huge_pages: what the kernel granted.
+    state.counters["huge_pages"] = w.huge_page_share();
 }
 
 void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, size_t side)
@@ -111,13 +136,13 @@ void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, 
     Workload& w = workload(side);
     for (auto _ : state)
         state.SetIterationTime(seconds_taken([&] { run_limit(stores, cores, w); }));
-    set_throughput(state, w.pixels);
+    set_counters(state, w);
 }
 
 // The first differing word, or an empty string if the result is exact.
 std::string first_difference(const Workload& w)
 {
-    const uint32_t* result = w.dst.get();
+    const uint32_t* result = w.dst;
     for (size_t i = 0; i < w.pixels; ++i)
         if (result[i] != w.expected[i])
             return "differs from the reference at (x=" + std::to_string(i % w.side) +
@@ -140,8 +165,8 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
     // reference's. The sentinel exposes words the variant leaves unwritten.
     static std::set<std::pair<const Explore_variant*, size_t>> verified;
     if (verified.insert({&variant, side}).second) {
-        std::fill_n(w.dst.get(), w.pixels, 0xA5A5A5A5u);
-        const int32_t status = variant.run(s, s, w.src.data(), w.dst.get());
+        std::fill_n(w.dst, w.pixels, 0xA5A5A5A5u);
+        const int32_t status = variant.run(s, s, w.src, w.dst);
         const std::string difference =
             status == MEAN4_OK ? first_difference(w) : "returned status " + std::to_string(status);
         if (!difference.empty()) {
@@ -157,90 +182,77 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
     std::vector<double> call_seconds, limit_seconds;
     for (auto _ : state) {
         limit_seconds.push_back(seconds_taken([&] { run_limit(stores, variant.cores, w); }));
-        call_seconds.push_back(
-            seconds_taken([&] { variant.run(s, s, w.src.data(), w.dst.get()); }));
+        call_seconds.push_back(seconds_taken([&] { variant.run(s, s, w.src, w.dst); }));
         state.SetIterationTime(call_seconds.back());
     }
-    set_throughput(state, w.pixels);
+    set_counters(state, w);
     state.counters["limit_ms"] = median(limit_seconds) * 1e3;
     state.counters["x_limit"] = median(call_seconds) / median(limit_seconds);
     state.SetLabel("vs " + limit_name(stores, variant.cores));
 }
 
-// What the pool saves: handing an empty job to every core, through the pool
-// and through threads created and joined per call.
-void dispatch_through_pool(benchmark::State& state)
+// What handing an empty job to every core costs, next to a call.
+void dispatch_to_all_cores(benchmark::State& state)
 {
-    Band_pool& pool = all_cores_pool();
     for (auto _ : state)
-        pool.run([](unsigned) {});
+        for_each_band([](unsigned band, unsigned) { benchmark::DoNotOptimize(band); });
 }
 
-void dispatch_through_new_threads(benchmark::State& state)
+// "name/side"; the all-core variants and limits from ALL_CORES_FROM up.
+// Built by appending: GCC 12 warns falsely about chains of std::string
+// operator+.
+std::string benchmark_name(const std::string& name, size_t side)
 {
-    const unsigned bands = all_cores_pool().bands();
-    for (auto _ : state) {
-        std::vector<std::thread> threads;
-        for (unsigned band = 1; band < bands; ++band)
-            threads.emplace_back([] {});
-        for (std::thread& thread : threads)
-            thread.join();
-    }
-}
-
-// "group/name", or "group/name/side" for the sweep. Built by appending:
-// GCC 12 warns falsely about chains of std::string operator+.
-std::string benchmark_name(const char* group, const std::string& name, size_t side = 0)
-{
-    std::string full = group;
-    full.append("/").append(name);
-    if (side != 0)
-        full.append("/").append(std::to_string(side));
+    std::string full = name;
+    full.append("/").append(std::to_string(side));
     return full;
 }
 
 void register_benchmarks()
 {
-    constexpr Mean4_stores store_kinds[] = {Mean4_stores::cached, Mean4_stores::streaming};
-    for (const Cores cores : {Cores::one, Cores::all})
-        for (const Mean4_stores stores : store_kinds)
-            benchmark::RegisterBenchmark(benchmark_name("full", limit_name(stores, cores)).c_str(),
-                                         limit_benchmark, stores, cores, FULL_SIDE)
+    for (const size_t side : SIDES) {
+        for (const Cores cores : {Cores::one, Cores::all}) {
+            if (cores == Cores::all && side < ALL_CORES_FROM)
+                continue;
+            for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+                benchmark::RegisterBenchmark(
+                    benchmark_name(limit_name(stores, cores), side).c_str(), limit_benchmark,
+                    stores, cores, side)
+                    ->UseManualTime()
+                    ->Unit(benchmark::kMillisecond);
+        }
+        for (const Explore_variant& variant : explore_variants()) {
+            if (variant.cores == Cores::all && side < ALL_CORES_FROM)
+                continue;
+            benchmark::RegisterBenchmark(benchmark_name(variant.name, side).c_str(),
+                                         filter_benchmark, std::cref(variant), side)
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond);
-    for (const Explore_variant& variant : explore_variants())
-        benchmark::RegisterBenchmark(benchmark_name("full", variant.name).c_str(),
-                                     filter_benchmark, std::cref(variant), FULL_SIDE)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond);
-
-    benchmark::RegisterBenchmark("threads/dispatch_pool", dispatch_through_pool)
-        ->UseRealTime()
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("threads/dispatch_new_threads", dispatch_through_new_threads)
-        ->UseRealTime()
-        ->Unit(benchmark::kMicrosecond);
-
-    const std::vector<const Explore_variant*> swept = sweep_variants();
-    for (const size_t side : SWEEP_SIDES) {
-        for (const Mean4_stores stores : store_kinds)
-            benchmark::RegisterBenchmark(
-                benchmark_name("sweep", limit_name(stores, Cores::one), side).c_str(),
-                limit_benchmark, stores, Cores::one, side)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond);
-        for (const Explore_variant* variant : swept)
-            benchmark::RegisterBenchmark(benchmark_name("sweep", variant->name, side).c_str(),
-                                         filter_benchmark, std::cref(*variant), side)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond);
+        }
     }
+    benchmark::RegisterBenchmark("threads/dispatch_to_all_cores", dispatch_to_all_cores)
+        ->UseRealTime()
+        ->Unit(benchmark::kMicrosecond);
+}
+
+// Takes the explorer's own options out of argv, before Google Benchmark sees it.
+void take_own_options(int& argc, char** argv)
+{
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--huge_pages") == 0)
+            g_huge_pages = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    take_own_options(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

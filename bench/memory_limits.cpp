@@ -3,9 +3,9 @@
 // with narrower stores than a variant uses would not be a limit.
 #include "memory_limits.h"
 
+#include "all_cores.h"
 #include "mean4_isa.h"
 
-#include <algorithm>
 #include <immintrin.h>
 
 // GCC 12's 512-bit widening intrinsics start from _mm512_undefined_epi32(),
@@ -15,12 +15,13 @@
 #endif
 
 template <bool streaming>
-MEAN4_TARGET(AVX512BW) static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
+MEAN4_TARGET(AVX512BW)
+static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
 {
     size_t i = 0;
     for (; i + 64 <= pixels; i += 64) {
-        const __m512i words = _mm512_cvtepu8_epi16(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+        const __m512i words =
+            _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
         const __m512i words_hi = _mm512_cvtepu8_epi16(
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32)));
         const __m512i parts[4] = {
@@ -43,7 +44,8 @@ MEAN4_TARGET(AVX512BW) static size_t widen_512(const uint8_t* src, uint32_t* dst
 }
 
 template <bool streaming>
-MEAN4_TARGET(AVX2) static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
+MEAN4_TARGET(AVX2)
+static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
 {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16) {
@@ -66,8 +68,7 @@ MEAN4_TARGET(AVX2) static size_t widen_256(const uint8_t* src, uint32_t* dst, si
 }
 
 // Baseline x86-64: SSE2.
-template <bool streaming>
-static size_t widen_128(const uint8_t* src, uint32_t* dst, size_t pixels)
+template <bool streaming> static size_t widen_128(const uint8_t* src, uint32_t* dst, size_t pixels)
 {
     const __m128i zero = _mm_setzero_si128();
     size_t i = 0;
@@ -103,14 +104,12 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming
         dst[done] = src[done];
 }
 
-void limit_pass_all_cores(Band_pool& pool, const uint8_t* src, uint32_t* dst, size_t pixels,
+void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                           bool streaming)
 {
-    // Bands of whole 64-pixel blocks keep every band's result 64-byte aligned.
-    const size_t blocks = (pixels + 63) / 64;
-    pool.run([&](unsigned band) {
-        const size_t first = band_start(blocks, band, pool.bands()) * 64;
-        const size_t end = std::min(band_start(blocks, band + 1, pool.bands()) * 64, pixels);
+    for_each_band([&](unsigned band, unsigned bands) {
+        const size_t first = band_start(height, band, bands) * width;
+        const size_t end = band_start(height, band + 1, bands) * width;
         if (first < end)
             limit_pass(src + first, dst + first, end - first, streaming);
     });

@@ -4,8 +4,6 @@
 // the same kind of store.
 #pragma once
 
-#include "band_pool.h"
-
 #include <cstddef>
 #include <cstdint>
 
@@ -14,6 +12,8 @@
 // aligned.
 void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming);
 
-// The same pass split over the pool's bands.
-void limit_pass_all_cores(Band_pool& pool, const uint8_t* src, uint32_t* dst, size_t pixels,
+// The same pass over a width x height image on all cores, in the bands of
+// rows the all-core variants use, so each core moves the rows it would
+// filter. Rows of a multiple of 16 pixels keep every band 64-byte aligned.
+void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                           bool streaming);

@@ -1,10 +1,17 @@
 #!/usr/bin/python3
-"""Draws the explorer's results: (a) each variant's time per call on the full
-image against the memory limits, (b) throughput against image size.
+"""Draws the explorer's results in three charts:
+(a) each variant's time per call on the full image, with its own paired limit;
+(b) throughput against image size, every variant and both one-core limits;
+(c) each variant's x_limit against image size, where 1.0 is as fast as its limit.
 
-    build/test/mean4_explore --benchmark_repetitions=5 \\
+    build/test/mean4_explore --benchmark_repetitions=3 --benchmark_min_time=0.1 \\
         --benchmark_out=results.json --benchmark_out_format=json
     /usr/bin/python3 bench/plot.py results.json roofline.png
+
+Every figure is the median over the repetitions. A variant is drawn against
+the limit measured in the same iterations as its own calls (limit_ms, x_limit),
+not against the limit benchmark's separate median: bandwidth on a shared
+machine drifts between the two.
 
 Needs matplotlib (Debian: python3-matplotlib).
 """
@@ -18,73 +25,110 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
+FULL_SIDE = 9984
+SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
-def median_times(benchmarks):
-    """Median milliseconds per call of every benchmark that ran, by name."""
-    samples = defaultdict(list)
+
+def medians(benchmarks):
+    """By (name, side): the median ms per call, limit_ms and x_limit."""
+    samples = defaultdict(lambda: defaultdict(list))
     for run in benchmarks:
         if run.get("run_type") == "aggregate" or run.get("error_occurred"):
             continue
-        name = run.get("run_name", run["name"]).removesuffix("/manual_time")
-        scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[run["time_unit"]]
-        samples[name].append(run["real_time"] * scale)
-    return {name: statistics.median(times) for name, times in samples.items()}
+        parts = run.get("run_name", run["name"]).removesuffix("/manual_time").split("/")
+        if len(parts) != 2 or not parts[1].isdigit():
+            continue
+        key = (parts[0], int(parts[1]))
+        samples[key]["ms"].append(run["real_time"] * SCALE_TO_MS[run["time_unit"]])
+        for counter in ("limit_ms", "x_limit"):
+            if counter in run:
+                samples[key][counter].append(run[counter])
+    return {key: {name: statistics.median(values) for name, values in series.items()}
+            for key, series in samples.items()}
 
 
 def skipped(benchmarks):
-    return {run["name"]: run.get("error_message", "")
-            for run in benchmarks if run.get("error_occurred")}
+    out = {}
+    for run in benchmarks:
+        if run.get("error_occurred"):
+            name = run["name"].removesuffix("/manual_time")
+            out[name.split("/")[0]] = run.get("error_message", "")
+    return out
+
+
+def style(variant):
+    """Colour by instruction set and data flow, dashes for all cores."""
+    colours = {"scalar": "black", "autovec": "tab:gray", "narrow": "tab:brown",
+               "wide": "tab:blue", "512": "tab:purple", "wide_bytes": "tab:green",
+               "512_bytes": "tab:red"}
+    base = variant.removesuffix("_all_cores").removesuffix("_stream")
+    line = "--" if variant.endswith("_all_cores") else (":" if "_stream" in variant else "-")
+    return colours.get(base, "tab:olive"), line
 
 
 def main(json_path, png_path):
     with open(json_path) as f:
         benchmarks = json.load(f)["benchmarks"]
-    times = median_times(benchmarks)
-    fig, (full, sweep) = plt.subplots(1, 2, figsize=(14, 6))
+    results = medians(benchmarks)
+    variants = sorted({name for name, _ in results if not name.startswith("limit_")})
+    fig, (full, throughput, ratio) = plt.subplots(1, 3, figsize=(21, 7))
 
-    limit_styles = {
-        "limit_cached": ("tab:blue", "-"),
-        "limit_streaming": ("tab:orange", "-"),
-        "limit_cached_all_cores": ("tab:blue", "--"),
-        "limit_streaming_all_cores": ("tab:orange", "--"),
-    }
-    variants = [(name.removeprefix("full/"), ms) for name, ms in times.items()
-                if name.startswith("full/") and "limit" not in name]
-    variants.sort(key=lambda item: item[1], reverse=True)
-    full.barh([name for name, _ in variants], [ms for _, ms in variants], color="tab:gray")
-    for name, (colour, style) in limit_styles.items():
-        if "full/" + name in times:
-            full.axvline(times["full/" + name], color=colour, linestyle=style,
-                         label=f"{name.removeprefix('limit_')}: {times['full/' + name]:.1f} ms")
+    # (a) The full image: each variant's time, and its own limit as a tick.
+    bars = sorted(((name, results[(name, FULL_SIDE)]) for name in variants
+                   if (name, FULL_SIDE) in results), key=lambda item: -item[1]["ms"])
+    names = [name for name, _ in bars]
+    full.barh(names, [r["ms"] for _, r in bars], color=[style(n)[0] for n in names], alpha=0.7)
+    full.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=300,
+                 color="black", zorder=3, label="its limit, paired")
+    for (name, r) in bars:
+        full.text(r["ms"], name, f" {r['ms']:.1f} ms, {r.get('x_limit', 0):.2f}x", va="center",
+                  fontsize=7)
     for name, message in skipped(benchmarks).items():
-        if name.startswith("full/"):
-            full.barh(name.removeprefix("full/"), 0)
-            full.text(0, name.removeprefix("full/"), "  " + message, va="center", fontsize=8)
-    full.set_xlabel("milliseconds per call, 9984 x 9984 (median)")
-    full.set_title("Each variant against the memory limits")
-    full.legend(title="limit", fontsize=8)
+        if name not in names:
+            full.barh(name, 0)
+            full.text(0, name, "  " + message, va="center", fontsize=7)
+    full.set_xlabel(f"milliseconds per call, {FULL_SIDE} x {FULL_SIDE} (median)")
+    full.set_title("Full image: each variant and its paired limit")
+    full.legend(fontsize=8, loc="lower right")
 
-    curves = defaultdict(list)
-    for name, ms in times.items():
-        if name.startswith("sweep/"):
-            _, variant, side = name.split("/")
-            pixels = int(side) ** 2
-            curves[variant].append((pixels, pixels / (ms * 1e-3) / 1e9))
-    for variant, points in sorted(curves.items()):
-        points.sort()
-        colour, style = limit_styles.get(variant, (None, "-"))
-        sweep.plot([p for p, _ in points], [g for _, g in points], marker="o",
-                   color=colour, linestyle=":" if variant.startswith("limit") else style,
-                   label=variant)
-    sweep.set_xscale("log")
-    sweep.set_xlabel("pixels per image (256 x 256 to 9984 x 9984)")
-    sweep.set_ylabel("gigapixels per second (median)")
-    sweep.set_title("Throughput against image size")
-    sweep.legend(fontsize=8)
-    sweep.grid(True, which="both", alpha=0.3)
+    # (b) Throughput against size.
+    for name in variants + ["limit_cached", "limit_streaming"]:
+        points = sorted((side, r) for (n, side), r in results.items() if n == name)
+        if not points:
+            continue
+        colour, line = style(name) if not name.startswith("limit_") else (
+            "gold" if name == "limit_cached" else "orange", "-")
+        throughput.plot([side * side for side, _ in points],
+                        [side * side / (r["ms"] * 1e-3) / 1e9 for side, r in points],
+                        marker="o", markersize=3, color=colour, linestyle=line,
+                        linewidth=3 if name.startswith("limit_") else 1.2, label=name)
+    throughput.set_xscale("log")
+    throughput.set_xlabel("pixels per image (256 x 256 to 9984 x 9984)")
+    throughput.set_ylabel("gigapixels per second (median)")
+    throughput.set_title("Throughput against image size")
+    throughput.grid(True, which="both", alpha=0.3)
+    throughput.legend(fontsize=7, ncol=2)
+
+    # (c) Each variant against its own limit at every size.
+    for name in variants:
+        points = sorted((side, r["x_limit"]) for (n, side), r in results.items()
+                        if n == name and "x_limit" in r)
+        if not points:
+            continue
+        colour, line = style(name)
+        ratio.plot([side * side for side, _ in points], [x for _, x in points], marker="o",
+                   markersize=3, color=colour, linestyle=line, label=name)
+    ratio.axhline(1.0, color="black", linewidth=1)
+    ratio.set_xscale("log")
+    ratio.set_yscale("log")
+    ratio.set_xlabel("pixels per image")
+    ratio.set_ylabel("time over its paired limit's (x_limit, median)")
+    ratio.set_title("Each variant against its limit: 1.0 is as fast as the widening copy")
+    ratio.grid(True, which="both", alpha=0.3)
+    ratio.legend(fontsize=7, ncol=2)
 
     fig.tight_layout()
-    fig.savefig(png_path, dpi=90)
+    fig.savefig(png_path, dpi=80)
 
 
 if __name__ == "__main__":

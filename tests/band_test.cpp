@@ -1,6 +1,6 @@
-// The frame's bands, which the threaded variants run side by side, and the
-// pool that runs them.
-#include "band_pool.h"
+// The frame's bands, which the all-core variants run side by side, and how
+// they are split over the cores.
+#include "all_cores.h"
 #include "explore_variants.h"
 #include "mean4.h"
 #include "mean4_band.h"
@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -42,22 +43,31 @@ TEST(Bands, AnySplitIntoTwoBandsGivesTheWholeImage)
     }
 }
 
-TEST(Band_pool, RunsEveryBandOnceAndWaitsForAllOfThem)
+TEST(All_cores, EveryBandRunsOnceOnItsOwnThreadBeforeTheCallReturns)
 {
-    for (const unsigned bands : {1u, 2u, 5u}) {
-        Band_pool pool(bands);
-        ASSERT_EQ(pool.bands(), bands);
-        std::vector<std::atomic<int>> calls(bands);
-        for (int run = 1; run <= 200; ++run) {
-            pool.run([&](unsigned band) { calls[band].fetch_add(1, std::memory_order_relaxed); });
-            // run() returns only after every band of this run has finished.
-            for (unsigned band = 0; band < bands; ++band)
-                ASSERT_EQ(calls[band].load(), run) << "band " << band << " of " << bands;
+    const auto most = static_cast<size_t>(omp_get_max_threads());
+    for (int run = 0; run < 50; ++run) {
+        std::vector<std::atomic<int>> calls(most);
+        std::vector<std::thread::id> threads(most);
+        std::atomic<unsigned> team{0};
+        for_each_band([&](unsigned band, unsigned bands) {
+            team = bands;
+            if (band < most) {
+                threads[band] = std::this_thread::get_id();
+                calls[band].fetch_add(1);
+            }
+        });
+        ASSERT_GE(team.load(), 1u);
+        ASSERT_LE(team.load(), calls.size());
+        for (unsigned band = 0; band < team; ++band) {
+            ASSERT_EQ(calls[band].load(), 1) << "band " << band << " of " << team;
+            for (unsigned other = 0; other < band; ++other)
+                ASSERT_NE(threads[band], threads[other]) << "bands " << other << " and " << band;
         }
     }
 }
 
-TEST(Band_pool, BandsCoverTheRowsWithoutGapOrOverlap)
+TEST(All_cores, BandsCoverTheRowsWithoutGapOrOverlap)
 {
     for (const size_t rows : {1, 2, 3, 7, 9984})
         for (const unsigned bands : {1u, 2u, 3u, 8u}) {
