@@ -71,7 +71,7 @@ def main(json_path, png_path):
         benchmarks = json.load(f)["benchmarks"]
     results = medians(benchmarks)
     variants = sorted({name for name, _ in results if not name.startswith("limit_")})
-    fig, (full, throughput, ratio) = plt.subplots(1, 3, figsize=(21, 7))
+    fig, (full, throughput, ratio) = plt.subplots(1, 3, figsize=(21, 9))
 
     # (a) The full image: each variant's time, and its own limit as a tick.
     bars = sorted(((name, results[(name, FULL_SIDE)]) for name in variants
@@ -107,7 +107,7 @@ def main(json_path, png_path):
     throughput.set_ylabel("gigapixels per second (median)")
     throughput.set_title("Throughput against image size")
     throughput.grid(True, which="both", alpha=0.3)
-    throughput.legend(fontsize=7, ncol=2)
+    throughput.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
 
     # (c) Each variant against its own limit at every size.
     for name in variants:
@@ -125,7 +125,7 @@ def main(json_path, png_path):
     ratio.set_ylabel("time over its paired limit's (x_limit, median)")
     ratio.set_title("Each variant against its limit: 1.0 is as fast as the widening copy")
     ratio.grid(True, which="both", alpha=0.3)
-    ratio.legend(fontsize=7, ncol=2)
+    ratio.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
 
     fig.tight_layout()
     fig.savefig(png_path, dpi=80)
