@@ -66,6 +66,24 @@ def style(variant):
     return colours.get(base, "tab:olive"), line
 
 
+def draw_against_size(axes, results, names, value):
+    """One curve per name of value(side, result) against the pixels per image."""
+    limit_colours = {"limit_cached": "gold", "limit_streaming": "orange"}
+    for name in names:
+        points = sorted((side, value(side, r)) for (n, side), r in results.items() if n == name)
+        points = [(side, y) for side, y in points if y is not None]
+        if not points:
+            continue
+        colour, line = (limit_colours[name], "-") if name in limit_colours else style(name)
+        axes.plot([side * side for side, _ in points], [y for _, y in points], marker="o",
+                  markersize=3, color=colour, linestyle=line,
+                  linewidth=3 if name in limit_colours else 1.2, label=name)
+    axes.set_xscale("log")
+    axes.set_xlabel("pixels per image (256 x 256 to 9984 x 9984)")
+    axes.grid(True, which="both", alpha=0.3)
+    axes.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
+
+
 def main(json_path, png_path):
     with open(json_path) as f:
         benchmarks = json.load(f)["benchmarks"]
@@ -91,41 +109,21 @@ def main(json_path, png_path):
     full.set_title("Full image: each variant and its paired limit")
     full.legend(fontsize=8, loc="lower right")
 
-    # (b) Throughput against size.
-    for name in variants + ["limit_cached", "limit_streaming"]:
-        points = sorted((side, r) for (n, side), r in results.items() if n == name)
-        if not points:
-            continue
-        colour, line = style(name) if not name.startswith("limit_") else (
-            "gold" if name == "limit_cached" else "orange", "-")
-        throughput.plot([side * side for side, _ in points],
-                        [side * side / (r["ms"] * 1e-3) / 1e9 for side, r in points],
-                        marker="o", markersize=3, color=colour, linestyle=line,
-                        linewidth=3 if name.startswith("limit_") else 1.2, label=name)
-    throughput.set_xscale("log")
-    throughput.set_xlabel("pixels per image (256 x 256 to 9984 x 9984)")
+    # (b) Throughput against size, the one-core limits drawn thick.
+    def gigapixels(side, r):
+        return side * side / (r["ms"] * 1e-3) / 1e9
+
+    draw_against_size(throughput, results, variants + ["limit_cached", "limit_streaming"],
+                      gigapixels)
     throughput.set_ylabel("gigapixels per second (median)")
     throughput.set_title("Throughput against image size")
-    throughput.grid(True, which="both", alpha=0.3)
-    throughput.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
 
     # (c) Each variant against its own limit at every size.
-    for name in variants:
-        points = sorted((side, r["x_limit"]) for (n, side), r in results.items()
-                        if n == name and "x_limit" in r)
-        if not points:
-            continue
-        colour, line = style(name)
-        ratio.plot([side * side for side, _ in points], [x for _, x in points], marker="o",
-                   markersize=3, color=colour, linestyle=line, label=name)
+    draw_against_size(ratio, results, variants, lambda side, r: r.get("x_limit"))
     ratio.axhline(1.0, color="black", linewidth=1)
-    ratio.set_xscale("log")
     ratio.set_yscale("log")
-    ratio.set_xlabel("pixels per image")
     ratio.set_ylabel("time over its paired limit's (x_limit, median)")
     ratio.set_title("Each variant against its limit: 1.0 is as fast as the widening copy")
-    ratio.grid(True, which="both", alpha=0.3)
-    ratio.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
 
     fig.tight_layout()
     fig.savefig(png_path, dpi=80)
