@@ -31,8 +31,12 @@ namespace {
 // Makes the compiler load a vector once, into a register: each neighbour
 // feeds two operations, and left to itself GCC folds a fresh load into both,
 // which doubles the loads, the resource these kernels run short of first.
-template <typename Vector>
-inline __attribute__((always_inline)) void keep_in_register(Vector& vector)
+MEAN4_TARGET(AVX2) inline __attribute__((always_inline)) void keep_in_register(__m256i& vector)
+{
+    asm("" : "+v"(vector));
+}
+
+MEAN4_TARGET(AVX512BW) inline __attribute__((always_inline)) void keep_in_register(__m512i& vector)
 {
     asm("" : "+v"(vector));
 }
