@@ -89,13 +89,22 @@ struct Workload {
     std::vector<uint32_t> expected;
 };
 
-Workload& workload(size_t side)
+// The workload of this side, made on first use; null, with the benchmark
+// reported as an error, when there is no memory for it.
+Workload* workload(benchmark::State& state, size_t side)
 {
     static std::map<size_t, std::unique_ptr<Workload>> workloads;
     auto& slot = workloads[side];
-    if (!slot)
-        slot = std::make_unique<Workload>(side);
-    return *slot;
+    if (!slot) {
+        try {
+            slot = std::make_unique<Workload>(side);
+        } catch (const std::bad_alloc&) {
+            const std::string s = std::to_string(side);
+            state.SkipWithError(("cannot allocate the " + s + " x " + s + " workload").c_str());
+            return nullptr;
+        }
+    }
+    return slot.get();
 }
 
 double median(std::vector<double> samples)
@@ -133,7 +142,10 @@ void set_counters(benchmark::State& state, const Workload& w)
 
 void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, size_t side)
 {
-    Workload& w = workload(side);
+    Workload* const workload_of_side = workload(state, side);
+    if (workload_of_side == nullptr)
+        return;
+    Workload& w = *workload_of_side;
     for (auto _ : state)
         state.SetIterationTime(seconds_taken([&] { run_limit(stores, cores, w); }));
     set_counters(state, w);
@@ -158,7 +170,10 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
             (std::string("skipped: this processor lacks ") + variant.kernel->isa->name).c_str());
         return;
     }
-    Workload& w = workload(side);
+    Workload* const workload_of_side = workload(state, side);
+    if (workload_of_side == nullptr)
+        return;
+    Workload& w = *workload_of_side;
     const auto s = static_cast<int32_t>(side);
 
     // Once per variant and size, before any timing: every word must be the
