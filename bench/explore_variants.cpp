@@ -2,7 +2,7 @@
 
 #include "all_cores.h"
 #include "mean4.h"
-#include "mean4_band.h"
+#include "mean4_frame.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ int32_t run_on_all_cores(const Mean4_kernel& kernel, int32_t width, int32_t heig
                          const uint8_t* src, uint32_t* dst)
 {
     const int32_t status =
-        mean4_check_vector_arguments(width, height, src, dst, kernel.result_alignment);
+        mean4_check_vector_arguments(width, height, src, dst, mean4_result_alignment(kernel));
     if (status != MEAN4_OK)
         return status;
     const auto w = static_cast<size_t>(width);

@@ -123,11 +123,10 @@ template <typename Work> double seconds_taken(Work&& work)
 
 void run_limit(Mean4_stores stores, Cores cores, Workload& w)
 {
-    const bool streaming = stores == Mean4_stores::streaming;
     if (cores == Cores::one)
-        limit_pass(w.src, w.dst, w.pixels, streaming);
+        limit_pass(w.src, w.dst, w.pixels, stores);
     else
-        limit_pass_all_cores(w.src, w.dst, w.side, w.side, streaming);
+        limit_pass_all_cores(w.src, w.dst, w.side, w.side, stores);
 }
 
 void set_counters(benchmark::State& state, const Workload& w)

@@ -4,15 +4,7 @@
 #include "memory_limits.h"
 
 #include "all_cores.h"
-#include "mean4_isa.h"
-
-#include <immintrin.h>
-
-// GCC 12's 512-bit widening intrinsics start from _mm512_undefined_epi32(),
-// which its -Wmaybe-uninitialized takes for a read of an uninitialised value.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+#include "kernels/x86/mean4_simd_x86.h"
 
 template <bool streaming>
 MEAN4_TARGET(AVX512BW)
@@ -30,13 +22,8 @@ static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
             _mm512_cvtepu16_epi32(_mm512_castsi512_si256(words_hi)),
             _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(words_hi, 1)),
         };
-        for (int part = 0; part < 4; ++part) {
-            auto* out = reinterpret_cast<__m512i*>(dst + i + 16 * part);
-            if (streaming)
-                _mm512_stream_si512(out, parts[part]);
-            else
-                _mm512_store_si512(out, parts[part]);
-        }
+        for (int part = 0; part < 4; ++part)
+            store_16_words<streaming>(dst + i + 16 * part, parts[part]);
     }
     if (streaming)
         _mm_sfence();
@@ -53,21 +40,15 @@ static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
             _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
         const __m256i lo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(words));
         const __m256i hi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(words, 1));
-        auto* out = reinterpret_cast<__m256i*>(dst + i);
-        if (streaming) {
-            _mm256_stream_si256(out, lo);
-            _mm256_stream_si256(out + 1, hi);
-        } else {
-            _mm256_store_si256(out, lo);
-            _mm256_store_si256(out + 1, hi);
-        }
+        store_8_words<streaming>(dst + i, lo);
+        store_8_words<streaming>(dst + i + 8, hi);
     }
     if (streaming)
         _mm_sfence();
     return i;
 }
 
-// Baseline x86-64: SSE2.
+// Any x86-64 processor: SSE2 is part of the baseline.
 template <bool streaming> static size_t widen_128(const uint8_t* src, uint32_t* dst, size_t pixels)
 {
     const __m128i zero = _mm_setzero_si128();
@@ -91,8 +72,9 @@ template <bool streaming> static size_t widen_128(const uint8_t* src, uint32_t* 
     return i;
 }
 
-void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming)
+void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores stores)
 {
+    const bool streaming = stores == Mean4_stores::streaming;
     size_t done;
     if (MEAN4_AVX512BW.supported())
         done = streaming ? widen_512<true>(src, dst, pixels) : widen_512<false>(src, dst, pixels);
@@ -105,12 +87,12 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, bool streaming
 }
 
 void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                          bool streaming)
+                          Mean4_stores stores)
 {
     for_each_band([&](unsigned band, unsigned bands) {
         const size_t first = band_start(height, band, bands) * width;
         const size_t end = band_start(height, band + 1, bands) * width;
         if (first < end)
-            limit_pass(src + first, dst + first, end - first, streaming);
+            limit_pass(src + first, dst + first, end - first, stores);
     });
 }

@@ -58,9 +58,9 @@ def skipped(benchmarks):
 
 def style(variant):
     """Colour by instruction set and data flow, dashes for all cores."""
-    colours = {"scalar": "black", "autovec": "tab:gray", "narrow": "tab:brown",
-               "wide": "tab:blue", "512": "tab:purple", "wide_bytes": "tab:green",
-               "512_bytes": "tab:red"}
+    colours = {"scalar": "black", "autovec": "tab:gray", "sse41": "tab:brown",
+               "avx2": "tab:blue", "avx512": "tab:purple", "avx2_bytes": "tab:green",
+               "avx512_bytes": "tab:red"}
     base = variant.removesuffix("_all_cores").removesuffix("_stream")
     line = "--" if variant.endswith("_all_cores") else (":" if "_stream" in variant else "-")
     return colours.get(base, "tab:olive"), line

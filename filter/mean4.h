@@ -36,10 +36,3 @@ int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t
 // Whether this processor and operating system can run the variant: SSE4.1
 // for the narrow one, AVX2 for the wide one.
 bool mean4_vector_supported(bool wide);
-
-// Row kernels behind mean4_vector. Each computes `rows` consecutive rows
-// starting at src_row / dst_row; rows lie back to back, `width` bytes (source)
-// or words (result) apart. Their preconditions are listed where they are
-// defined; they check nothing.
-void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
-void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);

@@ -1,6 +1,7 @@
 // The kernel registry: every implementation of the filter described once, as
 // data. The benchmark program, the explorer, the tests and the fuzzer all
-// loop over it, so a new kernel needs one row and nothing else.
+// loop over it, so a new kernel needs its code, its declaration in
+// kernels/mean4_kernels.h and its row, and nothing else.
 //
 // A row is either a row kernel, which the vectorised frame runs over the
 // interior rows (and which the explorer also runs in bands on all cores), or
@@ -13,14 +14,16 @@
 #include <cstdint>
 #include <span>
 
-// Computes `rows` consecutive interior rows; see mean4.h.
-using Mean4_rows_kernel = void (*)(const uint8_t* src_row, size_t width, uint32_t* dst_row,
-                                   size_t rows);
+// Computes `rows` consecutive interior rows; see kernels/mean4_kernels.h.
+using Mean4_rows_fn = void (*)(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                               size_t rows);
 // One row, given its neighbour rows (the row itself standing in for a
 // missing one), edge columns clamped; reads nothing outside the three rows.
 using Mean4_row_fn = void (*)(const uint8_t* above, const uint8_t* row, const uint8_t* below,
                               size_t width, uint32_t* out);
-using Mean4_filter = int32_t (*)(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
+// A whole image of any size of at least 1 x 1, with mean4_reference's checks.
+using Mean4_image_fn = int32_t (*)(int32_t width, int32_t height, const uint8_t* src,
+                                   uint32_t* dst);
 
 // How a row kernel treats the two edge columns, whose outer neighbour lies
 // outside the row.
@@ -34,36 +37,65 @@ enum class Mean4_stores {
     streaming, // non-temporal stores, which skip that read; the kernel fences before returning
 };
 
+// A row names only what sets its kernel apart; the rest has defaults.
 struct Mean4_kernel {
-    const char* name; // "scalar", "narrow", "wide", "512_stream", ...
+    const char* name; // "scalar", "sse41", "avx2", "avx512_bytes_stream", ...
     // Exactly one of the two: a row kernel run inside the frame, or a routine
-    // that takes the whole image (and any size of at least 1 x 1).
-    Mean4_rows_kernel rows = nullptr;
-    Mean4_filter whole_image = nullptr;
+    // that takes the whole image.
+    Mean4_rows_fn rows = nullptr;
+    Mean4_image_fn whole_image = nullptr;
     // Optional, with a row kernel: the same kernel on one row with explicit
     // neighbours, for the image's top and bottom rows, which the frame
     // otherwise computes in scalar code (a cost that shows on small images).
     Mean4_row_fn edge_row = nullptr;
-    const Mean4_isa* isa;    // what the processor needs; the kernel's MEAN4_TARGET
-    size_t result_alignment; // bytes; a result off this boundary is refused
-    Mean4_edges edges;
-    Mean4_stores stores;
-    // Set for the benchmark program's own three: the label its messages use
+    const Mean4_isa* isa; // what the processor needs; the kernel's MEAN4_TARGET
+    // Bytes; a result off this boundary is refused. 0: the set's vector width
+    // for a row kernel, a word for a whole-image routine. Set it only for a
+    // kernel whose stores are narrower than its set's vectors.
+    size_t result_alignment = 0;
+    Mean4_edges edges = Mean4_edges::clamped;
+    Mean4_stores stores = Mean4_stores::cached;
+    // Set for the benchmark program's own rows: the label its messages use
     // and its report line.
     const char* report_label = nullptr;
     const char* report_format = nullptr;
 };
 
+// The boundary the kernel's result must start on.
+constexpr size_t mean4_result_alignment(const Mean4_kernel& kernel)
+{
+    if (kernel.result_alignment != 0)
+        return kernel.result_alignment;
+    return kernel.rows != nullptr ? kernel.isa->vector_bytes : alignof(uint32_t);
+}
+
+// What every table asserts of its rows at compile time: a name and a set,
+// exactly one of `rows` and `whole_image`, `edge_row` only beside `rows`, and
+// an alignment that is a power of two.
+constexpr bool mean4_rows_are_well_formed(std::span<const Mean4_kernel> kernels)
+{
+    for (const Mean4_kernel& kernel : kernels) {
+        const size_t alignment = kernel.result_alignment;
+        if (kernel.name == nullptr || kernel.isa == nullptr ||
+            (kernel.rows == nullptr) == (kernel.whole_image == nullptr) ||
+            (kernel.edge_row != nullptr && kernel.rows == nullptr) ||
+            (alignment & (alignment - 1)) != 0)
+            return false;
+    }
+    return true;
+}
+
 // The benchmark program's variants, in the order it runs them: the reference
 // ("C++"), whose result is the ground truth, then the narrow ("SSE") and the
-// wide ("AVX2") vectorised variant. In the filter library.
+// wide ("AVX2") vectorised variant. In the filter library
+// (mean4_benchmark_kernels.cpp).
 std::span<const Mean4_kernel> mean4_benchmark_kernels();
 
-// The explorer's further kernels, from the library mean4_explorer_kernels,
-// which the benchmark program does not link.
+// The explorer's further kernels (mean4_explorer_kernels.cpp), in the library
+// mean4_explorer_kernels, which the benchmark program does not link.
 std::span<const Mean4_kernel> mean4_explorer_kernels();
 
 // Runs a kernel on one core over a whole image: a routine directly, a row
-// kernel inside the frame. Returns the routines' status.
+// kernel inside the frame (mean4_frame.cpp). Returns the routines' status.
 int32_t mean4_run(const Mean4_kernel& kernel, int32_t width, int32_t height, const uint8_t* src,
                   uint32_t* dst);

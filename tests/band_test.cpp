@@ -3,7 +3,7 @@
 #include "all_cores.h"
 #include "explore_variants.h"
 #include "mean4.h"
-#include "mean4_band.h"
+#include "mean4_frame.h"
 
 #include <gtest/gtest.h>
 

@@ -149,7 +149,7 @@ TEST_P(Every_variant, RefusesBadArgumentsInOrderAndWritesNothing)
         EXPECT_EQ(filter(24, 2, src, dst + 1), MEAN4_BAD_GEOMETRY) << "geometry before alignment";
         // Results off the boundary of the variant's aligned stores.
         for (const size_t misalign : {4, 8, 16, 32})
-            if (misalign % variant().kernel->result_alignment != 0) {
+            if (misalign % mean4_result_alignment(*variant().kernel) != 0) {
                 Guarded_result misaligned(image.pixel_count(), misalign);
                 EXPECT_EQ(filter(32, 4, src, misaligned.image), MEAN4_MISALIGNED_RESULT)
                     << misalign;

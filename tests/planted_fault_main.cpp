@@ -3,8 +3,8 @@
 // one leaves the edge columns of row PLANTED_ROW as the kernel computed them,
 // from the adjacent rows' pixels. Built only with the tests.
 #include "benchmark.h"
-#include "mean4.h"
-#include "mean4_band.h"
+#include "kernels/mean4_kernels.h"
+#include "mean4_frame.h"
 #include "mean4_registry.h"
 
 #include <vector>

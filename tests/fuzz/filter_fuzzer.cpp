@@ -75,7 +75,7 @@ int32_t documented_status(const Explore_variant& variant, const Geometry& g, uin
         return w >= 1 && h >= 1 ? MEAN4_OK : MEAN4_BAD_GEOMETRY;
     if (w < 16 || w % 16 != 0 || h < 3)
         return MEAN4_BAD_GEOMETRY;
-    return dst % variant.kernel->result_alignment == 0 ? MEAN4_OK : MEAN4_MISALIGNED_RESULT;
+    return dst % mean4_result_alignment(*variant.kernel) == 0 ? MEAN4_OK : MEAN4_MISALIGNED_RESULT;
 }
 
 [[noreturn]] void finding(const Explore_variant& variant, const Image& src, size_t offset,

@@ -1,8 +1,6 @@
-// The explorer's kernels and their registry rows. The row kernels clamp the
-// edge columns in registers rather than leaving them for a repair pass: a
-// repair after non-temporal stores would have to fetch the freshly written
-// lines back from memory. Each function carries its own instruction set, as
-// in mean4_rows.cpp.
+// Word-domain kernels that clamp the edge columns in registers rather than
+// leaving them for the frame's repair pass: a repair after non-temporal
+// stores would have to fetch the freshly written lines back from memory.
 //
 // Preconditions, as for mean4_rows_256: width is a non-zero multiple of 16;
 // rows >= 1; the row above the first row and the row below the last are
@@ -10,27 +8,12 @@
 // last (both are loaded, then replaced by the clamp); dst_row is aligned to
 // the kernel's store width. Bytes widen to 16-bit lanes, where four pixels
 // sum to at most 1020.
-#include "mean4_isa.h"
-#include "mean4_registry.h"
-
-#include <immintrin.h>
-
-namespace {
-
-// GCC 12's 512-bit widening intrinsics start from _mm512_undefined_epi32(),
-// which its -Wmaybe-uninitialized takes for a read of an uninitialised value.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-MEAN4_TARGET(AVX2) inline __m256i load_16_pixels(const uint8_t* p)
-{
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
+#include "kernels/mean4_kernels.h"
+#include "mean4_simd_x86.h"
 
 // Sixteen pixels a step with AVX2, written with streaming stores.
 MEAN4_TARGET(AVX2)
-void rows_256_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+void mean4_rows_avx2_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     const uint8_t* row = src_row;
     const uint8_t* above = src_row - width;
@@ -71,6 +54,8 @@ void rows_256_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, si
     _mm_sfence();
 }
 
+namespace {
+
 // Up to 32 pixels from p, zero-extended to 16-bit lanes; lanes outside the
 // mask are zero and their bytes are not read. A full step takes a plain load:
 // masked loads that cross a cache line, as the offset loads do, cost this
@@ -80,14 +65,6 @@ MEAN4_TARGET(AVX512BW) inline __m512i load_32_pixels(const uint8_t* p, __mmask32
     if (mask == ~__mmask32(0))
         return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
     return _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(mask, p));
-}
-
-MEAN4_TARGET(AVX512BW) inline void store_16_words(uint32_t* out, __m512i words, bool streaming)
-{
-    if (streaming)
-        _mm512_stream_si512(reinterpret_cast<__m512i*>(out), words);
-    else
-        _mm512_store_si512(out, words);
 }
 
 // Thirty-two pixels a step with AVX-512BW; a width that is an odd multiple of
@@ -124,11 +101,10 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
             const __m512i sum =
                 _mm512_add_epi16(_mm512_add_epi16(left, right), _mm512_add_epi16(up, down));
             const __m512i mean = _mm512_srli_epi16(sum, 2);
-            store_16_words(out + x, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(mean)), streaming);
+            store_16_words<streaming>(out + x, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(mean)));
             if (step == 32)
-                store_16_words(out + x + 16,
-                               _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(mean, 1)),
-                               streaming);
+                store_16_words<streaming>(out + x + 16,
+                                          _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(mean, 1)));
         }
         row += width;
         above += width;
@@ -140,69 +116,14 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 
 } // namespace
 
-// mean4_reference.cpp compiled again for AVX2 with the vectoriser on, in
-// mean4_reference_autovec.cpp.
-int32_t mean4_reference_autovec(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
-
-// The explorer's kernels in other files: the byte-domain ones.
-#include "mean4_rows_bytes.h"
-
-static const Mean4_kernel EXPLORER_KERNELS[] = {
-    {.name = "autovec",
-     .whole_image = mean4_reference_autovec,
-     .isa = &MEAN4_AVX2,
-     .result_alignment = alignof(uint32_t),
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::cached},
-    {.name = "512",
-     .rows = rows_512<false>,
-     .isa = &MEAN4_AVX512BW,
-     .result_alignment = 64,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::cached},
-    {.name = "wide_stream",
-     .rows = rows_256_stream,
-     .isa = &MEAN4_AVX2,
-     .result_alignment = 32,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::streaming},
-    {.name = "512_stream",
-     .rows = rows_512<true>,
-     .isa = &MEAN4_AVX512BW,
-     .result_alignment = 64,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::streaming},
-    {.name = "wide_bytes",
-     .rows = mean4_rows_256_bytes,
-     .edge_row = mean4_row_256_bytes,
-     .isa = &MEAN4_AVX2,
-     .result_alignment = 32,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::cached},
-    {.name = "wide_bytes_stream",
-     .rows = mean4_rows_256_bytes_stream,
-     .edge_row = mean4_row_256_bytes_stream,
-     .isa = &MEAN4_AVX2,
-     .result_alignment = 32,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::streaming},
-    {.name = "512_bytes",
-     .rows = mean4_rows_512_bytes,
-     .edge_row = mean4_row_512_bytes,
-     .isa = &MEAN4_AVX512BW,
-     .result_alignment = 64,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::cached},
-    {.name = "512_bytes_stream",
-     .rows = mean4_rows_512_bytes_stream,
-     .edge_row = mean4_row_512_bytes_stream,
-     .isa = &MEAN4_AVX512BW,
-     .result_alignment = 64,
-     .edges = Mean4_edges::clamped,
-     .stores = Mean4_stores::streaming},
-};
-
-std::span<const Mean4_kernel> mean4_explorer_kernels()
+MEAN4_TARGET(AVX512BW)
+void mean4_rows_avx512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    return EXPLORER_KERNELS;
+    rows_512<false>(src_row, width, dst_row, rows);
+}
+
+MEAN4_TARGET(AVX512BW)
+void mean4_rows_avx512_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+{
+    rows_512<true>(src_row, width, dst_row, rows);
 }

@@ -1,28 +1,12 @@
-// The two row kernels of the vectorised filter. Each function carries its own
-// instruction set (MEAN4_TARGET), so the rest of the program stays baseline
-// x86-64 and can check the processor before either kernel runs. Keep shared
-// inline code out of this file: a helper compiled here would be built for
-// these sets. Their registry rows are in mean4_benchmark.cpp.
+// The benchmark's two row kernels. Each function carries its own instruction
+// set (MEAN4_TARGET), so the rest of the program stays baseline x86-64 and
+// can check the processor before either kernel runs.
 //
 // Both kernels widen bytes to 16-bit lanes: four pixels sum to at most
 // 4 * 255 = 1020, so a lane never overflows, and the floor of the mean is a
 // logical shift right by 2.
-#include "mean4.h"
-#include "mean4_isa.h"
-
-#include <immintrin.h>
-
-// Eight bytes zero-extended to eight 16-bit lanes; p need not be aligned.
-MEAN4_TARGET(SSE41) static inline __m128i load_8_pixels(const uint8_t* p)
-{
-    return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-
-// Sixteen bytes zero-extended to sixteen 16-bit lanes; p need not be aligned.
-MEAN4_TARGET(AVX2) static inline __m256i load_16_pixels(const uint8_t* p)
-{
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
+#include "kernels/mean4_kernels.h"
+#include "mean4_simd_x86.h"
 
 // Narrow kernel: eight pixels a step in 128-bit vectors (SSE4.1).
 // Preconditions: width is a non-zero multiple of 8; rows >= 1; the row above

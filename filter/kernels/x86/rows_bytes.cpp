@@ -13,33 +13,10 @@
 // rows >= 1 and the row above the first row and the row below the last are
 // readable; the result is aligned to the store width (32 or 64 bytes). They
 // read nothing outside the rows they are given and their neighbour rows.
-// Each function carries its own instruction set, as in mean4_rows.cpp.
-#include "mean4_rows_bytes.h"
-
-#include "mean4_isa.h"
-
-#include <immintrin.h>
-
-// GCC 12's 512-bit intrinsics start from _mm512_undefined_epi32(), which its
-// -Wmaybe-uninitialized takes for a read of an uninitialised value.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+#include "kernels/mean4_kernels.h"
+#include "mean4_simd_x86.h"
 
 namespace {
-
-// Makes the compiler load a vector once, into a register: each neighbour
-// feeds two operations, and left to itself GCC folds a fresh load into both,
-// which doubles the loads, the resource these kernels run short of first.
-MEAN4_TARGET(AVX2) inline __attribute__((always_inline)) void keep_in_register(__m256i& vector)
-{
-    asm("" : "+v"(vector));
-}
-
-MEAN4_TARGET(AVX512BW) inline __attribute__((always_inline)) void keep_in_register(__m512i& vector)
-{
-    asm("" : "+v"(vector));
-}
 
 MEAN4_TARGET(AVX2) inline __m256i mean_of_bytes(__m256i a, __m256i b, __m256i c, __m256i d)
 {
@@ -72,24 +49,6 @@ MEAN4_TARGET(AVX512BW) inline __m512i mean_of_bytes(__m512i a, __m512i b, __m512
     return _mm512_sub_epi8(_mm512_avg_epu8(u, v), odd);
 }
 
-template <bool streaming> MEAN4_TARGET(AVX2) inline void store_8_words(uint32_t* out, __m256i words)
-{
-    if (streaming)
-        _mm256_stream_si256(reinterpret_cast<__m256i*>(out), words);
-    else
-        _mm256_store_si256(reinterpret_cast<__m256i*>(out), words);
-}
-
-template <bool streaming>
-MEAN4_TARGET(AVX512BW)
-inline void store_16_words(uint32_t* out, __m512i words)
-{
-    if (streaming)
-        _mm512_stream_si512(reinterpret_cast<__m512i*>(out), words);
-    else
-        _mm512_store_si512(out, words);
-}
-
 MEAN4_TARGET(AVX2) inline __m128i load_16(const uint8_t* p)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -100,13 +59,32 @@ MEAN4_TARGET(AVX2) inline __m256i load_32(const uint8_t* p)
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
+// Where a step lies in its row. The first and the last step supply the edge
+// pixel's missing neighbour, the pixel itself; a row of one step does both.
+enum class Step { first, middle, last, only };
+
+constexpr bool starts_row(Step step)
+{
+    return step == Step::first || step == Step::only;
+}
+
+constexpr bool ends_row(Step step)
+{
+    return step == Step::last || step == Step::only;
+}
+
+// Whether the bytes just before and after a row may be read. Inside an image
+// they are the adjacent rows' pixels; the frame's top and bottom rows may be
+// the first and last bytes of the caller's buffer.
+enum class Beside_row { readable, unreadable };
+
 // --- AVX2: 32 pixels a step ---------------------------------------------------
 //
 // A step's left and right neighbours are the row loaded one byte to each
-// side. In a row's first step the byte before the row is not read: the
-// left neighbours come from the centre moved up one byte, and the first
-// pixel stands in for its own missing neighbour; likewise for the right
-// neighbours in the last step.
+// side. Where the byte before the row may not be read, the first step's left
+// neighbours come from the centre moved up one byte, and the first pixel
+// stands in for its own missing neighbour; likewise for the right neighbours
+// in the last step.
 
 // 32 bytes of means as 32 words at out: zero-extended a quarter at a time.
 template <bool streaming>
@@ -121,93 +99,93 @@ inline void store_32_words(uint32_t* out, __m256i means)
     store_8_words<streaming>(out + 24, _mm256_cvtepu8_epi32(_mm_srli_si128(high, 8)));
 }
 
-template <bool streaming, bool first, bool last, bool row_is_inside>
+template <bool streaming, Step step, Beside_row beside>
 MEAN4_TARGET(AVX2)
-inline __attribute__((always_inline)) void step_256(const uint8_t* u, const uint8_t* p,
-                                                    const uint8_t* d, uint32_t* out)
+inline __attribute__((always_inline)) void step_256(const uint8_t* above, const uint8_t* row,
+                                                    const uint8_t* below, uint32_t* out)
 {
     __m256i left, right;
-    if constexpr (row_is_inside) {
+    if constexpr (beside == Beside_row::readable) {
         // The bytes before and after the row are the adjacent rows' pixels:
         // load them, then put the edge pixels in their place.
-        left = load_32(p - 1);
-        right = load_32(p + 1);
-        if constexpr (first)
-            left = _mm256_insert_epi8(left, static_cast<char>(p[0]), 0);
-        if constexpr (last)
-            right = _mm256_insert_epi8(right, static_cast<char>(p[31]), 31);
-    } else if constexpr (first || last) {
-        const __m256i centre = load_32(p);
+        left = load_32(row - 1);
+        right = load_32(row + 1);
+        if constexpr (starts_row(step))
+            left = _mm256_insert_epi8(left, static_cast<char>(row[0]), 0);
+        if constexpr (ends_row(step))
+            right = _mm256_insert_epi8(right, static_cast<char>(row[31]), 31);
+    } else if constexpr (step != Step::middle) {
+        const __m256i centre = load_32(row);
         // Bytes 16..31 of the centre moved to the low lane, zero above, and
         // the reverse: what the one-byte shifts across the lanes bring in.
-        if constexpr (first) {
+        if constexpr (starts_row(step)) {
             const __m256i low_lane_up = _mm256_permute2x128_si256(centre, centre, 0x08);
             left = _mm256_or_si256(_mm256_alignr_epi8(centre, low_lane_up, 15),
-                                   _mm256_setr_epi32(p[0], 0, 0, 0, 0, 0, 0, 0));
+                                   _mm256_setr_epi32(row[0], 0, 0, 0, 0, 0, 0, 0));
         } else {
-            left = load_32(p - 1);
+            left = load_32(row - 1);
         }
-        if constexpr (last) {
+        if constexpr (ends_row(step)) {
             const __m256i high_lane_down = _mm256_permute2x128_si256(centre, centre, 0x81);
             right = _mm256_insert_epi8(_mm256_alignr_epi8(high_lane_down, centre, 1),
-                                       static_cast<char>(p[31]), 31);
+                                       static_cast<char>(row[31]), 31);
         } else {
-            right = load_32(p + 1);
+            right = load_32(row + 1);
         }
     } else {
-        left = load_32(p - 1);
-        right = load_32(p + 1);
+        left = load_32(row - 1);
+        right = load_32(row + 1);
     }
-    __m256i up = load_32(u);
-    __m256i down = load_32(d);
+    __m256i up = load_32(above);
+    __m256i down = load_32(below);
     keep_in_register(left);
     keep_in_register(right);
     keep_in_register(up);
     keep_in_register(down);
     // The row below, 2 KiB ahead: the one input not already in the cache.
-    _mm_prefetch(reinterpret_cast<const char*>(d + 2048), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(below + 2048), _MM_HINT_T0);
     store_32_words<streaming>(out, mean_of_bytes(left, right, up, down));
 }
 
 // A row's last 16 pixels, when its width is an odd multiple of 16.
-template <bool streaming, bool first>
+template <bool streaming, Step step>
 MEAN4_TARGET(AVX2)
-inline void half_step_256(const uint8_t* u, const uint8_t* p, const uint8_t* d, uint32_t* out)
+inline void half_step_256(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                          uint32_t* out)
 {
-    const __m128i left = first
-                             ? _mm_or_si128(_mm_slli_si128(load_16(p), 1), _mm_cvtsi32_si128(p[0]))
-                             : load_16(p - 1);
-    const __m128i right = _mm_insert_epi8(_mm_srli_si128(load_16(p), 1), p[15], 15);
-    const __m128i means = mean_of_bytes(left, right, load_16(u), load_16(d));
+    const __m128i left =
+        starts_row(step) ? _mm_or_si128(_mm_slli_si128(load_16(row), 1), _mm_cvtsi32_si128(row[0]))
+                         : load_16(row - 1);
+    const __m128i right = _mm_insert_epi8(_mm_srli_si128(load_16(row), 1), row[15], 15);
+    const __m128i means = mean_of_bytes(left, right, load_16(above), load_16(below));
     store_8_words<streaming>(out, _mm256_cvtepu8_epi32(means));
     store_8_words<streaming>(out + 8, _mm256_cvtepu8_epi32(_mm_srli_si128(means, 8)));
 }
 
-// One row; row_is_inside when the bytes just before and after it may be read.
-template <bool streaming, bool row_is_inside>
+template <bool streaming, Beside_row beside>
 MEAN4_TARGET(AVX2)
-inline void row_256(const uint8_t* u, const uint8_t* p, const uint8_t* d, size_t width,
+inline void row_256(const uint8_t* above, const uint8_t* row, const uint8_t* below, size_t width,
                     uint32_t* out)
 {
     const size_t full_steps = width / 32;
     const bool half = width % 32 != 0;
     if (full_steps == 0) {
-        half_step_256<streaming, true>(u, p, d, out);
+        half_step_256<streaming, Step::only>(above, row, below, out);
         return;
     }
     if (full_steps == 1 && !half) {
-        step_256<streaming, true, true, row_is_inside>(u, p, d, out);
+        step_256<streaming, Step::only, beside>(above, row, below, out);
         return;
     }
-    step_256<streaming, true, false, row_is_inside>(u, p, d, out);
+    step_256<streaming, Step::first, beside>(above, row, below, out);
     const size_t last = half ? 32 * full_steps : 32 * (full_steps - 1);
     size_t x = 32;
     for (; x < last; x += 32)
-        step_256<streaming, false, false, row_is_inside>(u + x, p + x, d + x, out + x);
+        step_256<streaming, Step::middle, beside>(above + x, row + x, below + x, out + x);
     if (half)
-        half_step_256<streaming, false>(u + x, p + x, d + x, out + x);
+        half_step_256<streaming, Step::last>(above + x, row + x, below + x, out + x);
     else
-        step_256<streaming, false, true, row_is_inside>(u + x, p + x, d + x, out + x);
+        step_256<streaming, Step::last, beside>(above + x, row + x, below + x, out + x);
 }
 
 template <bool streaming>
@@ -215,7 +193,8 @@ MEAN4_TARGET(AVX2)
 void rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     for (; rows != 0; --rows, src_row += width, dst_row += width)
-        row_256<streaming, true>(src_row - width, src_row, src_row + width, width, dst_row);
+        row_256<streaming, Beside_row::readable>(src_row - width, src_row, src_row + width, width,
+                                                 dst_row);
     if (streaming)
         _mm_sfence();
 }
@@ -227,56 +206,57 @@ void rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 // loads: masked loads that cross a cache line, as the offset loads do, are
 // slow on the processor these kernels were tuned on.
 
-template <bool streaming, bool first, bool last, bool row_is_inside>
+template <bool streaming, Step step, Beside_row beside>
 MEAN4_TARGET(AVX512BW)
-inline __attribute__((always_inline)) void step_512(const uint8_t* u, const uint8_t* p,
-                                                    const uint8_t* d, uint32_t* out, size_t pixels)
+inline __attribute__((always_inline)) void step_512(const uint8_t* above, const uint8_t* row,
+                                                    const uint8_t* below, uint32_t* out,
+                                                    size_t pixels)
 {
-    const bool partial = last && pixels != 64;
+    const bool partial = ends_row(step) && pixels != 64;
     const __mmask64 mask = partial ? (__mmask64(1) << pixels) - 1 : ~__mmask64(0);
     auto load = [&](const uint8_t* at) MEAN4_TARGET(AVX512BW) {
         return partial ? _mm512_maskz_loadu_epi8(mask, at) : _mm512_loadu_si512(at);
     };
     __m512i left, right;
-    if constexpr (row_is_inside) {
-        left = load(p - 1);
-        right = load(p + 1);
-        if constexpr (first)
-            left = _mm512_mask_set1_epi8(left, 1, static_cast<char>(p[0]));
-        if constexpr (last)
+    if constexpr (beside == Beside_row::readable) {
+        left = load(row - 1);
+        right = load(row + 1);
+        if constexpr (starts_row(step))
+            left = _mm512_mask_set1_epi8(left, 1, static_cast<char>(row[0]));
+        if constexpr (ends_row(step))
             right = _mm512_mask_set1_epi8(right, __mmask64(1) << (pixels - 1),
-                                          static_cast<char>(p[pixels - 1]));
-    } else if constexpr (first || last) {
-        const __m512i centre = load(p);
+                                          static_cast<char>(row[pixels - 1]));
+    } else if constexpr (step != Step::middle) {
+        const __m512i centre = load(row);
         const __m512i zero = _mm512_setzero_si512();
-        if constexpr (first) {
+        if constexpr (starts_row(step)) {
             // The centre one byte up, across the 128-bit lanes: lane l of
             // lanes_up is lane l - 1 of the centre.
             const __m512i lanes_up = _mm512_alignr_epi64(centre, zero, 6);
             left = _mm512_mask_set1_epi8(_mm512_alignr_epi8(centre, lanes_up, 15), 1,
-                                         static_cast<char>(p[0]));
+                                         static_cast<char>(row[0]));
         } else {
-            left = load(p - 1);
+            left = load(row - 1);
         }
-        if constexpr (last) {
+        if constexpr (ends_row(step)) {
             const __m512i lanes_down = _mm512_alignr_epi64(zero, centre, 2);
             right = _mm512_mask_set1_epi8(_mm512_alignr_epi8(lanes_down, centre, 1),
                                           __mmask64(1) << (pixels - 1),
-                                          static_cast<char>(p[pixels - 1]));
+                                          static_cast<char>(row[pixels - 1]));
         } else {
-            right = load(p + 1);
+            right = load(row + 1);
         }
     } else {
-        left = load(p - 1);
-        right = load(p + 1);
+        left = load(row - 1);
+        right = load(row + 1);
     }
-    __m512i up = load(u);
-    __m512i down = load(d);
+    __m512i up = load(above);
+    __m512i down = load(below);
     keep_in_register(left);
     keep_in_register(right);
     keep_in_register(up);
     keep_in_register(down);
-    _mm_prefetch(reinterpret_cast<const char*>(d + 2048), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(below + 2048), _MM_HINT_T0);
     const __m512i means = mean_of_bytes(left, right, up, down);
 
     store_16_words<streaming>(out, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(means)));
@@ -291,28 +271,28 @@ inline __attribute__((always_inline)) void step_512(const uint8_t* u, const uint
                                   _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(means, 3)));
 }
 
-template <bool streaming, bool row_is_inside>
+template <bool streaming, Beside_row beside>
 MEAN4_TARGET(AVX512BW)
-inline void row_512(const uint8_t* u, const uint8_t* p, const uint8_t* d, size_t width,
+inline void row_512(const uint8_t* above, const uint8_t* row, const uint8_t* below, size_t width,
                     uint32_t* out)
 {
     const size_t full_steps = width / 64;
     const size_t rest = width % 64;
     if (full_steps == 0) {
-        step_512<streaming, true, true, row_is_inside>(u, p, d, out, rest);
+        step_512<streaming, Step::only, beside>(above, row, below, out, rest);
         return;
     }
     if (full_steps == 1 && rest == 0) {
-        step_512<streaming, true, true, row_is_inside>(u, p, d, out, 64);
+        step_512<streaming, Step::only, beside>(above, row, below, out, 64);
         return;
     }
-    step_512<streaming, true, false, row_is_inside>(u, p, d, out, 64);
+    step_512<streaming, Step::first, beside>(above, row, below, out, 64);
     const size_t last = rest != 0 ? 64 * full_steps : 64 * (full_steps - 1);
     size_t x = 64;
     for (; x < last; x += 64)
-        step_512<streaming, false, false, row_is_inside>(u + x, p + x, d + x, out + x, 64);
-    step_512<streaming, false, true, row_is_inside>(u + x, p + x, d + x, out + x,
-                                                    rest != 0 ? rest : 64);
+        step_512<streaming, Step::middle, beside>(above + x, row + x, below + x, out + x, 64);
+    step_512<streaming, Step::last, beside>(above + x, row + x, below + x, out + x,
+                                            rest != 0 ? rest : 64);
 }
 
 template <bool streaming>
@@ -320,7 +300,8 @@ MEAN4_TARGET(AVX512BW)
 void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     for (; rows != 0; --rows, src_row += width, dst_row += width)
-        row_512<streaming, true>(src_row - width, src_row, src_row + width, width, dst_row);
+        row_512<streaming, Beside_row::readable>(src_row - width, src_row, src_row + width, width,
+                                                 dst_row);
     if (streaming)
         _mm_sfence();
 }
@@ -328,57 +309,57 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 } // namespace
 
 MEAN4_TARGET(AVX2)
-void mean4_rows_256_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+void mean4_rows_avx2_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     rows_256<false>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX2)
-void mean4_rows_256_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
-                                 size_t rows)
+void mean4_rows_avx2_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                  size_t rows)
 {
     rows_256<true>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
-void mean4_rows_512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+void mean4_rows_avx512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     rows_512<false>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
-void mean4_rows_512_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
-                                 size_t rows)
+void mean4_rows_avx512_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                    size_t rows)
 {
     rows_512<true>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX2)
-void mean4_row_256_bytes(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                         size_t width, uint32_t* out)
+void mean4_row_avx2_bytes(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                          size_t width, uint32_t* out)
 {
-    row_256<false, false>(above, row, below, width, out);
+    row_256<false, Beside_row::unreadable>(above, row, below, width, out);
 }
 
 MEAN4_TARGET(AVX2)
-void mean4_row_256_bytes_stream(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                                size_t width, uint32_t* out)
+void mean4_row_avx2_bytes_stream(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                 size_t width, uint32_t* out)
 {
-    row_256<true, false>(above, row, below, width, out);
+    row_256<true, Beside_row::unreadable>(above, row, below, width, out);
     _mm_sfence();
 }
 
 MEAN4_TARGET(AVX512BW)
-void mean4_row_512_bytes(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                         size_t width, uint32_t* out)
+void mean4_row_avx512_bytes(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                            size_t width, uint32_t* out)
 {
-    row_512<false, false>(above, row, below, width, out);
+    row_512<false, Beside_row::unreadable>(above, row, below, width, out);
 }
 
 MEAN4_TARGET(AVX512BW)
-void mean4_row_512_bytes_stream(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                                size_t width, uint32_t* out)
+void mean4_row_avx512_bytes_stream(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                   size_t width, uint32_t* out)
 {
-    row_512<true, false>(above, row, below, width, out);
+    row_512<true, Beside_row::unreadable>(above, row, below, width, out);
     _mm_sfence();
 }

@@ -1,8 +1,6 @@
-// The vectorised filter's frame: the top and bottom rows in scalar code, the
-// interior rows in one call of a row kernel, and, after a kernel that needs
-// it, a pass that repairs the edge columns.
+#include "mean4_frame.h"
+
 #include "mean4.h"
-#include "mean4_band.h"
 #include "mean4_scalar_row.h"
 
 void mean4_repair_edge_columns(const uint8_t* src, size_t width, size_t first, size_t end,
@@ -66,7 +64,7 @@ int32_t mean4_vector_with(const Mean4_kernel& kernel, int32_t width, int32_t hei
                           const uint8_t* src, uint32_t* dst)
 {
     const int32_t status =
-        mean4_check_vector_arguments(width, height, src, dst, kernel.result_alignment);
+        mean4_check_vector_arguments(width, height, src, dst, mean4_result_alignment(kernel));
     if (status == MEAN4_OK) {
         const auto h = static_cast<size_t>(height);
         mean4_band(src, static_cast<size_t>(width), h, dst, 0, h, kernel);
