@@ -1,0 +1,67 @@
+// The memory limits, the denominator of every x_limit the explorer reports:
+// a widening pass that dropped a part of a vector or its tail would make every
+// kernel look slower than memory. Under the emulated processors (isa.*) the
+// same tests run the AVX2 and the baseline passes.
+#include "filter_check.h"
+#include "memory_limits.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using filter_check::Guarded_result;
+using filter_check::Image;
+
+const char* store_name(Mean4_stores stores)
+{
+    return stores == Mean4_stores::streaming ? "streaming" : "cached";
+}
+
+// A width x height image of random bytes over 0..255, its first pixel
+// `misalign` bytes past a 64-byte boundary.
+Image random_bytes(int32_t width, int32_t height, uint32_t seed, size_t misalign = 0)
+{
+    std::mt19937 rng(seed);
+    return filter_check::make_image(
+        width, height, [&](int, int) { return uint8_t(rng()); }, misalign);
+}
+
+std::vector<uint32_t> widened(const Image& image)
+{
+    const uint8_t* pixels = image.pixels();
+    return std::vector<uint32_t>(pixels, pixels + image.pixel_count());
+}
+
+TEST(Memory_limits, OneCoreWidensEveryByteAndWritesNothingElse)
+{
+    // Sizes on both sides of each vector step (16 and 64 pixels), and a tail
+    // after many full steps; the source off its alignment, as the kernels'.
+    uint32_t seed = 1;
+    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+        for (const int32_t pixels : {1, 15, 16, 17, 63, 64, 65, 4097}) {
+            SCOPED_TRACE(testing::Message() << store_name(stores) << ", " << pixels << " pixels");
+            const Image src = random_bytes(pixels, 1, seed++, size_t(pixels) % 16);
+            Guarded_result result(src.pixel_count());
+            limit_pass(src.pixels(), result.image, src.pixel_count(), stores);
+            EXPECT_EQ(result.difference(widened(src), pixels), "");
+        }
+}
+
+TEST(Memory_limits, AllCoresWidenEveryBandAndWriteNothingElse)
+{
+    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+        for (const auto& [width, height] : {std::pair{48, 9}, {16, 1}, {64, 2}, {4096, 3}}) {
+            SCOPED_TRACE(testing::Message()
+                         << store_name(stores) << ", " << width << " x " << height);
+            const Image src = random_bytes(width, height, uint32_t(width + height));
+            Guarded_result result(src.pixel_count());
+            limit_pass_all_cores(src.pixels(), result.image, size_t(width), size_t(height),
+                                 stores);
+            EXPECT_EQ(result.difference(widened(src), width), "");
+        }
+}
+
+} // namespace
