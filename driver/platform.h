@@ -6,19 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// The 64-bit millisecond tick, resolved once during static initialisation by
-// resolve_tick_count64; null when the platform does not provide it. Written
-// only before main runs (and by tests), read afterwards.
+// The 64-bit millisecond tick, looked up once during static initialisation;
+// null when the platform does not provide it. Written only before main runs
+// (and by tests), read afterwards.
 using Tick_count64_fn = uint64_t (*)();
 extern Tick_count64_fn g_tick_count64;
 
-void resolve_tick_count64();
-
-// The 32-bit millisecond tick the program falls back on; it wraps every 49.7 days.
-uint32_t tick_count32();
-
-// Milliseconds from g_tick_count64 when it is set, otherwise tick_count32()
-// zero-extended. The pointer is tested on every call.
+// Milliseconds from g_tick_count64 when it is set, otherwise the platform's
+// 32-bit tick zero-extended. The pointer is tested on every call.
 uint64_t tick_count_ms();
 
 // Elapsed milliseconds between two ticks as a signed 32-bit count. Only the low

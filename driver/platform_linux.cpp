@@ -1,14 +1,13 @@
 // Linux services behind platform.h: CLOCK_MONOTONIC for the tick, posix_memalign
 // for aligned buffers, SIGTRAP for the debugger break.
 #include "platform.h"
+#include "platform_tick.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-
-Tick_count64_fn g_tick_count64 = nullptr;
 
 static uint64_t monotonic_ms()
 {
@@ -27,18 +26,9 @@ void resolve_tick_count64()
     g_tick_count64 = clock_getres(CLOCK_MONOTONIC, &resolution) == 0 ? monotonic_ms : nullptr;
 }
 
-// Runs during static initialisation, before main and before anything reads the tick.
-[[maybe_unused]] static const bool tick_count64_resolved = (resolve_tick_count64(), true);
-
 uint32_t tick_count32()
 {
     return static_cast<uint32_t>(monotonic_ms());
-}
-
-uint64_t tick_count_ms()
-{
-    const Tick_count64_fn tick64 = g_tick_count64;
-    return tick64 != nullptr ? tick64() : tick_count32();
 }
 
 void* allocate_aligned(size_t size, size_t alignment)

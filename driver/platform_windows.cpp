@@ -1,6 +1,7 @@
 // Windows services behind platform.h: the kernel's millisecond ticks, the
 // runtime library's aligned allocation, and the debugger break.
 #include "platform.h"
+#include "platform_tick.h"
 
 #include <windows.h>
 
@@ -8,8 +9,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <malloc.h>
-
-Tick_count64_fn g_tick_count64 = nullptr;
 
 void resolve_tick_count64()
 {
@@ -23,18 +22,9 @@ void resolve_tick_count64()
     g_tick_count64 = reinterpret_cast<Tick_count64_fn>(reinterpret_cast<void (*)()>(address));
 }
 
-// Runs during static initialisation, before wmain and before anything reads the tick.
-[[maybe_unused]] static const bool tick_count64_resolved = (resolve_tick_count64(), true);
-
 uint32_t tick_count32()
 {
     return GetTickCount();
-}
-
-uint64_t tick_count_ms()
-{
-    const Tick_count64_fn tick64 = g_tick_count64;
-    return tick64 != nullptr ? tick64() : tick_count32();
 }
 
 void* allocate_aligned(size_t size, size_t alignment)

@@ -22,12 +22,21 @@ Result_difference compare_results(const uint32_t* ref_out, const uint32_t* vec_o
     return difference;
 }
 
+int format_difference(char* text, size_t size, const char* variant,
+                      const Result_difference& difference)
+{
+    return std::snprintf(text, size,
+                         "the %s result differs from the reference in %" PRIu64
+                         " word%s; the first at (x=%zu, y=%zu): reference %" PRIu32 ", %s %" PRIu32,
+                         variant, difference.differing_words,
+                         difference.differing_words == 1 ? "" : "s", difference.first_x,
+                         difference.first_y, difference.reference_word, variant,
+                         difference.variant_word);
+}
+
 void print_difference(FILE* stream, const char* variant, const Result_difference& difference)
 {
-    std::fprintf(stream,
-                 "mean4: the %s result differs from the reference in %" PRIu64
-                 " word%s; the first at (x=%zu, y=%zu): reference %" PRIu32 ", %s %" PRIu32 "\n",
-                 variant, difference.differing_words, difference.differing_words == 1 ? "" : "s",
-                 difference.first_x, difference.first_y, difference.reference_word, variant,
-                 difference.variant_word);
+    char text[256];
+    format_difference(text, sizeof text, variant, difference);
+    std::fprintf(stream, "mean4: %s\n", text);
 }

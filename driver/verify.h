@@ -18,5 +18,10 @@ struct Result_difference {
 Result_difference compare_results(const uint32_t* ref_out, const uint32_t* vec_out, size_t width,
                                   size_t height, void (*on_difference)());
 
-// One line on `stream` describing the difference, naming the variant.
+// The difference in words, naming the variant, into text[0 .. size - 1] as
+// snprintf writes it: "the AVX2 result differs from the reference in ...".
+int format_difference(char* text, size_t size, const char* variant,
+                      const Result_difference& difference);
+
+// The same as one line on `stream`, after the program's name.
 void print_difference(FILE* stream, const char* variant, const Result_difference& difference);
