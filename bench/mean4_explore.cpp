@@ -16,6 +16,7 @@
 #include "explore_variants.h"
 #include "mean4.h"
 #include "memory_limits.h"
+#include "verify.h"
 #include "workload_memory.h"
 
 #include <benchmark/benchmark.h>
@@ -150,16 +151,17 @@ void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, 
     set_counters(state, w);
 }
 
-// The first differing word, or an empty string if the result is exact.
-std::string first_difference(const Workload& w)
+// Empty if the result is exact; otherwise the differing words, the first
+// named, as the benchmark program reports them.
+std::string first_difference(const Explore_variant& variant, const Workload& w)
 {
-    const uint32_t* result = w.dst;
-    for (size_t i = 0; i < w.pixels; ++i)
-        if (result[i] != w.expected[i])
-            return "differs from the reference at (x=" + std::to_string(i % w.side) +
-                   ", y=" + std::to_string(i / w.side) + "): expected " +
-                   std::to_string(w.expected[i]) + ", got " + std::to_string(result[i]);
-    return "";
+    const Result_difference difference =
+        compare_results(w.expected.data(), w.dst, w.side, w.side, nullptr);
+    if (difference.differing_words == 0)
+        return "";
+    char text[256];
+    format_difference(text, sizeof text, variant.name.c_str(), difference);
+    return text;
 }
 
 void filter_benchmark(benchmark::State& state, const Explore_variant& variant, size_t side)
@@ -182,10 +184,11 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
         std::fill_n(w.dst, w.pixels, 0xA5A5A5A5u);
         const int32_t status = variant.run(s, s, w.src, w.dst);
         const std::string difference =
-            status == MEAN4_OK ? first_difference(w) : "returned status " + std::to_string(status);
+            status == MEAN4_OK ? first_difference(variant, w)
+                               : variant.name + " returned status " + std::to_string(status);
         if (!difference.empty()) {
             verified.erase({&variant, side});
-            state.SkipWithError((variant.name + " " + difference).c_str());
+            state.SkipWithError(difference.c_str());
             return;
         }
     }

@@ -25,13 +25,14 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
-FULL_SIDE = 9984
 SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
 
 def medians(benchmarks):
-    """By (name, side): the median ms per call, limit_ms and x_limit."""
+    """By (name, side): the median ms per call, limit_ms and x_limit, and the
+    limit it was measured against ("limit_streaming", ...)."""
     samples = defaultdict(lambda: defaultdict(list))
+    limits = {}
     for run in benchmarks:
         if run.get("run_type") == "aggregate" or run.get("error_occurred"):
             continue
@@ -40,10 +41,13 @@ def medians(benchmarks):
             continue
         key = (parts[0], int(parts[1]))
         samples[key]["ms"].append(run["real_time"] * SCALE_TO_MS[run["time_unit"]])
+        if run.get("label", "").startswith("vs "):
+            limits[key] = run["label"].removeprefix("vs ")
         for counter in ("limit_ms", "x_limit"):
             if counter in run:
                 samples[key][counter].append(run[counter])
-    return {key: {name: statistics.median(values) for name, values in series.items()}
+    return {key: {**{name: statistics.median(values) for name, values in series.items()},
+                  "limit": limits.get(key, "")}
             for key, series in samples.items()}
 
 
@@ -56,13 +60,14 @@ def skipped(benchmarks):
     return out
 
 
-def style(variant):
-    """Colour by instruction set and data flow, dashes for all cores."""
+def style(variant, limit):
+    """Colour by instruction set and data flow; dashes for all cores, dots for
+    streaming stores (the limit the explorer measured the variant against)."""
     colours = {"scalar": "black", "autovec": "tab:gray", "sse41": "tab:brown",
                "avx2": "tab:blue", "avx512": "tab:purple", "avx2_bytes": "tab:green",
                "avx512_bytes": "tab:red"}
     base = variant.removesuffix("_all_cores").removesuffix("_stream")
-    line = "--" if variant.endswith("_all_cores") else (":" if "_stream" in variant else "-")
+    line = "--" if limit.endswith("_all_cores") else (":" if "streaming" in limit else "-")
     return colours.get(base, "tab:olive"), line
 
 
@@ -74,7 +79,8 @@ def draw_against_size(axes, results, names, value):
         points = [(side, y) for side, y in points if y is not None]
         if not points:
             continue
-        colour, line = (limit_colours[name], "-") if name in limit_colours else style(name)
+        limit = next((r["limit"] for (n, _), r in results.items() if n == name), "")
+        colour, line = (limit_colours[name], "-") if name in limit_colours else style(name, limit)
         axes.plot([side * side for side, _ in points], [y for _, y in points], marker="o",
                   markersize=3, color=colour, linestyle=line,
                   linewidth=3 if name in limit_colours else 1.2, label=name)
@@ -89,13 +95,15 @@ def main(json_path, png_path):
         benchmarks = json.load(f)["benchmarks"]
     results = medians(benchmarks)
     variants = sorted({name for name, _ in results if not name.startswith("limit_")})
+    full_side = max((side for _, side in results), default=0)
     fig, (full, throughput, ratio) = plt.subplots(1, 3, figsize=(21, 9))
 
     # (a) The full image: each variant's time, and its own limit as a tick.
-    bars = sorted(((name, results[(name, FULL_SIDE)]) for name in variants
-                   if (name, FULL_SIDE) in results), key=lambda item: -item[1]["ms"])
+    bars = sorted(((name, results[(name, full_side)]) for name in variants
+                   if (name, full_side) in results), key=lambda item: -item[1]["ms"])
     names = [name for name, _ in bars]
-    full.barh(names, [r["ms"] for _, r in bars], color=[style(n)[0] for n in names], alpha=0.7)
+    full.barh(names, [r["ms"] for _, r in bars], color=[style(n, r["limit"])[0] for n, r in bars],
+              alpha=0.7)
     full.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=300,
                  color="black", zorder=3, label="its limit, paired")
     for (name, r) in bars:
@@ -105,7 +113,7 @@ def main(json_path, png_path):
         if name not in names:
             full.barh(name, 0)
             full.text(0, name, "  " + message, va="center", fontsize=7)
-    full.set_xlabel(f"milliseconds per call, {FULL_SIDE} x {FULL_SIDE} (median)")
+    full.set_xlabel(f"milliseconds per call, {full_side} x {full_side} (median)")
     full.set_title("Full image: each variant and its paired limit")
     full.legend(fontsize=8, loc="lower right")
 
