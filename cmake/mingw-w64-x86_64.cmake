@@ -1,7 +1,7 @@
 # Cross-building the Windows x64 program with Debian's MinGW-w64 toolchain.
 # Everything is compiled with the POSIX thread model compilers: GoogleTest and
-# the explorer's thread pool need std::thread and std::mutex, which GCC 12's
-# win32 model lacks.
+# the tests' OpenMP runtime (libgomp) need std::thread, std::mutex and
+# pthreads, which GCC 12's win32 model lacks.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 

@@ -5,8 +5,9 @@
 # LACKING names the instruction sets the emulated processor does not have, as
 # the skip messages spell them (SSE4.1, AVX2, AVX-512BW). Every variant must
 # pass or be skipped for one of those, never crash; the program must refuse
-# with its message, naming exactly what is missing, if it lacks SSE4.1 or AVX2. Exit 77 (CTest's skip) when
-# qemu-x86_64 is missing or the build is sanitized.
+# with its message, naming exactly what is missing, if it lacks SSE4.1 or
+# AVX2. Exit 77 (CTest's skip) when qemu-x86_64 is missing or the build is
+# sanitized.
 set -u
 cpu=$1
 lacking=$2

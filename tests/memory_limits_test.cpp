@@ -58,8 +58,7 @@ TEST(Memory_limits, AllCoresWidenEveryBandAndWriteNothingElse)
                          << store_name(stores) << ", " << width << " x " << height);
             const Image src = random_bytes(width, height, uint32_t(width + height));
             Guarded_result result(src.pixel_count());
-            limit_pass_all_cores(src.pixels(), result.image, size_t(width), size_t(height),
-                                 stores);
+            limit_pass_all_cores(src.pixels(), result.image, size_t(width), size_t(height), stores);
             EXPECT_EQ(result.difference(widened(src), width), "");
         }
 }

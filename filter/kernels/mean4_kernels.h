@@ -30,8 +30,7 @@ int32_t mean4_reference_autovec(int32_t width, int32_t height, const uint8_t* sr
 // Word-domain kernels that clamp the edges in registers (rows_words.cpp).
 void mean4_rows_avx2_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
 void mean4_rows_avx512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
-void mean4_rows_avx512_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
-                              size_t rows);
+void mean4_rows_avx512_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
 
 // Byte-domain kernels (rows_bytes.cpp).
 void mean4_rows_avx2_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);

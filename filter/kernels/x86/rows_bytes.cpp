@@ -208,9 +208,9 @@ void rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 
 template <bool streaming, Step step, Beside_row beside>
 MEAN4_TARGET(AVX512BW)
-inline __attribute__((always_inline)) void step_512(const uint8_t* above, const uint8_t* row,
-                                                    const uint8_t* below, uint32_t* out,
-                                                    size_t pixels)
+inline
+    __attribute__((always_inline)) void step_512(const uint8_t* above, const uint8_t* row,
+                                                 const uint8_t* below, uint32_t* out, size_t pixels)
 {
     const bool partial = ends_row(step) && pixels != 64;
     const __mmask64 mask = partial ? (__mmask64(1) << pixels) - 1 : ~__mmask64(0);

@@ -103,8 +103,8 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
             const __m512i mean = _mm512_srli_epi16(sum, 2);
             store_16_words<streaming>(out + x, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(mean)));
             if (step == 32)
-                store_16_words<streaming>(out + x + 16,
-                                          _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(mean, 1)));
+                store_16_words<streaming>(
+                    out + x + 16, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(mean, 1)));
         }
         row += width;
         above += width;
