@@ -18,7 +18,7 @@ struct Explore_variant {
 
     bool supported() const
     {
-        return kernel->isa->supported();
+        return kernel->isa.supported();
     }
 
     // Any width and height of at least 1, or only the vectorised frame's sizes.

@@ -168,7 +168,7 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
 {
     if (!variant.supported()) {
         state.SkipWithError(
-            (std::string("skipped: this processor lacks ") + variant.kernel->isa->name).c_str());
+            (std::string("skipped: this processor lacks ") + variant.kernel->isa.name).c_str());
         return;
     }
     Workload* const workload_of_side = workload(state, side);

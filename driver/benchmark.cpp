@@ -25,12 +25,12 @@ bool processor_supports_all_variants(std::span<const Mean4_kernel> variants)
 {
     bool all = true;
     for (const Mean4_kernel& variant : variants) {
-        if (variant.isa->supported())
+        if (variant.isa.supported())
             continue;
         std::fprintf(stderr,
                      "mean4: this processor lacks %s, which the %s variant needs; "
                      "nothing was measured\n",
-                     variant.isa->name, variant.report_label);
+                     variant.isa.name, variant.report_label);
         all = false;
     }
     return all;

@@ -13,22 +13,22 @@ enum { REFERENCE, NARROW, WIDE };
 constexpr Mean4_kernel BENCHMARK_KERNELS[] = {
     {.name = "scalar",
      .whole_image = mean4_reference,
-     .isa = &MEAN4_BASELINE,
+     .isa = MEAN4_BASELINE,
      .report_label = "C++",
      .report_format = "C++:  %d\n"},
     {.name = "sse41",
      .rows = mean4_rows_128,
-     .isa = &MEAN4_SSE41,
+     .isa = MEAN4_SSE41,
      .report_label = "SSE",
      .report_format = "SSE:  %d\n"},
     {.name = "avx2",
      .rows = mean4_rows_256,
-     .isa = &MEAN4_AVX2,
+     .isa = MEAN4_AVX2,
      .edges = Mean4_edges::repaired_by_frame,
      .report_label = "AVX2",
      .report_format = "AVX2: %d\n"},
 };
-static_assert(mean4_rows_are_well_formed(BENCHMARK_KERNELS));
+MEAN4_ASSERT_WELL_FORMED(BENCHMARK_KERNELS);
 
 } // namespace
 
@@ -44,5 +44,5 @@ int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t
 
 bool mean4_vector_supported(bool wide)
 {
-    return BENCHMARK_KERNELS[wide ? WIDE : NARROW].isa->supported();
+    return BENCHMARK_KERNELS[wide ? WIDE : NARROW].isa.supported();
 }

@@ -7,36 +7,36 @@
 namespace {
 
 constexpr Mean4_kernel EXPLORER_KERNELS[] = {
-    {.name = "autovec", .whole_image = mean4_reference_autovec, .isa = &MEAN4_AVX2},
-    {.name = "avx512", .rows = mean4_rows_avx512, .isa = &MEAN4_AVX512BW},
+    {.name = "autovec", .whole_image = mean4_reference_autovec, .isa = MEAN4_AVX2},
+    {.name = "avx512", .rows = mean4_rows_avx512, .isa = MEAN4_AVX512BW},
     {.name = "avx2_stream",
      .rows = mean4_rows_avx2_stream,
-     .isa = &MEAN4_AVX2,
+     .isa = MEAN4_AVX2,
      .stores = Mean4_stores::streaming},
     {.name = "avx512_stream",
      .rows = mean4_rows_avx512_stream,
-     .isa = &MEAN4_AVX512BW,
+     .isa = MEAN4_AVX512BW,
      .stores = Mean4_stores::streaming},
     {.name = "avx2_bytes",
      .rows = mean4_rows_avx2_bytes,
      .edge_row = mean4_row_avx2_bytes,
-     .isa = &MEAN4_AVX2},
+     .isa = MEAN4_AVX2},
     {.name = "avx2_bytes_stream",
      .rows = mean4_rows_avx2_bytes_stream,
      .edge_row = mean4_row_avx2_bytes_stream,
-     .isa = &MEAN4_AVX2,
+     .isa = MEAN4_AVX2,
      .stores = Mean4_stores::streaming},
     {.name = "avx512_bytes",
      .rows = mean4_rows_avx512_bytes,
      .edge_row = mean4_row_avx512_bytes,
-     .isa = &MEAN4_AVX512BW},
+     .isa = MEAN4_AVX512BW},
     {.name = "avx512_bytes_stream",
      .rows = mean4_rows_avx512_bytes_stream,
      .edge_row = mean4_row_avx512_bytes_stream,
-     .isa = &MEAN4_AVX512BW,
+     .isa = MEAN4_AVX512BW,
      .stores = Mean4_stores::streaming},
 };
-static_assert(mean4_rows_are_well_formed(EXPLORER_KERNELS));
+MEAN4_ASSERT_WELL_FORMED(EXPLORER_KERNELS);
 
 } // namespace
 

@@ -48,7 +48,7 @@ struct Mean4_kernel {
     // neighbours, for the image's top and bottom rows, which the frame
     // otherwise computes in scalar code (a cost that shows on small images).
     Mean4_row_fn edge_row = nullptr;
-    const Mean4_isa* isa; // what the processor needs; the kernel's MEAN4_TARGET
+    const Mean4_isa& isa; // what the processor needs, the kernel's MEAN4_TARGET; no default
     // Bytes; a result off this boundary is refused. 0: the set's vector width
     // for a row kernel, a word for a whole-image routine. Set it only for a
     // kernel whose stores are narrower than its set's vectors.
@@ -66,24 +66,33 @@ constexpr size_t mean4_result_alignment(const Mean4_kernel& kernel)
 {
     if (kernel.result_alignment != 0)
         return kernel.result_alignment;
-    return kernel.rows != nullptr ? kernel.isa->vector_bytes : alignof(uint32_t);
+    return kernel.rows != nullptr ? kernel.isa.vector_bytes : alignof(uint32_t);
 }
 
-// What every table asserts of its rows at compile time: a name and a set,
-// exactly one of `rows` and `whole_image`, `edge_row` only beside `rows`, and
-// an alignment that is a power of two.
+// What every table asserts of its rows at compile time: a name, exactly one
+// of `rows` and `whole_image`, `edge_row` only beside `rows`, and an
+// alignment that is a power of two. (A row without its set does not compile.)
 constexpr bool mean4_rows_are_well_formed(std::span<const Mean4_kernel> kernels)
 {
     for (const Mean4_kernel& kernel : kernels) {
         const size_t alignment = kernel.result_alignment;
-        if (kernel.name == nullptr || kernel.isa == nullptr ||
-            (kernel.rows == nullptr) == (kernel.whole_image == nullptr) ||
+        if (kernel.name == nullptr || (kernel.rows == nullptr) == (kernel.whole_image == nullptr) ||
             (kernel.edge_row != nullptr && kernel.rows == nullptr) ||
             (alignment & (alignment - 1)) != 0)
             return false;
     }
     return true;
 }
+
+// Asserts mean4_rows_are_well_formed of a table at compile time. GCC cannot
+// compare a function's address with null in a constant expression under
+// -fsanitize=undefined (which implies -fno-delete-null-pointer-checks); only
+// such a build skips the check.
+#define MEAN4_ASSERT_WELL_FORMED(table)                                                            \
+    static_assert(!__builtin_constant_p(mean4_rows_are_well_formed(table)) ||                      \
+                      mean4_rows_are_well_formed(table),                                           \
+                  "a row of " #table " has both or neither of rows and whole_image, edge_row "     \
+                  "without rows, or an alignment that is not a power of two")
 
 // The benchmark program's variants, in the order it runs them: the reference
 // ("C++"), whose result is the ground truth, then the narrow ("SSE") and the

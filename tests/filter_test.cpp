@@ -57,7 +57,7 @@ class Every_variant : public testing::TestWithParam<const Explore_variant*> {
     void SetUp() override
     {
         if (!variant().supported())
-            GTEST_SKIP() << "this processor lacks " << variant().kernel->isa->name;
+            GTEST_SKIP() << "this processor lacks " << variant().kernel->isa.name;
     }
 
     const Explore_variant& variant() const
