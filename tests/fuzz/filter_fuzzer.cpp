@@ -87,10 +87,11 @@ int32_t documented_status(const Explore_variant& variant, const Geometry& g, uin
     std::abort();
 }
 
+// One run of the variant into `result`, which holds SENTINEL everywhere on
+// entry, and so again on return. Aborts on a finding.
 void check_variant(const Explore_variant& variant, const Image& src, const Geometry& g,
-                   size_t offset, const std::vector<uint32_t>& expected)
+                   size_t offset, const std::vector<uint32_t>& expected, Guarded_result& result)
 {
-    Guarded_result result(src.pixel_count(), offset);
     const int32_t status = variant.run(g.width, g.height, g.null_source ? nullptr : src.pixels(),
                                        g.null_result ? nullptr : result.image);
     const int32_t documented =
@@ -102,9 +103,34 @@ void check_variant(const Explore_variant& variant, const Image& src, const Geome
         status == MEAN4_OK ? result.difference(expected, g.width) : result.untouched();
     if (!difference.empty())
         finding(variant, src, offset, difference);
+    if (status == MEAN4_OK)
+        result.clear_image_after_passing_check();
+}
+
+// The variants this processor runs, found once.
+const std::vector<const Explore_variant*>& runnable_variants()
+{
+    static const std::vector<const Explore_variant*> runnable = [] {
+        std::vector<const Explore_variant*> variants;
+        for (const Explore_variant& variant : explore_variants())
+            if (variant.supported())
+                variants.push_back(&variant);
+        return variants;
+    }();
+    return runnable;
 }
 
 } // namespace
+
+// Between the all-core variants' parallel regions the fuzzer does seconds of
+// single-threaded work a minute; OpenMP's team threads, left to spin through
+// it, take the core that a second fuzzing process (-jobs) or anything else on
+// the machine needs. Set before the runtime starts, unless the user chose.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    setenv("OMP_WAIT_POLICY", "passive", 0);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -113,15 +139,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t result_offset = 4 * (in.take() % 16); // 0 .. 60 bytes
     const size_t source_offset = in.take() % 16;       // 0 .. 15 bytes
 
-    // The pixels: the rest of the input, repeated to fill the image.
+    // The pixels: the rest of the input, repeated to fill the image. The
+    // source is allocated for each input at its exact size, so that a read
+    // past it is outside the allocation.
     Image src(g.width, g.height, source_offset);
     const size_t pixels = src.pixel_count();
     for (size_t i = 0; i < pixels; ++i)
         src.pixels()[i] = in.size == 0 ? uint8_t(i * 37) : in.data[i % in.size];
-    const std::vector<uint32_t> expected = filter_check::expected_result(src);
+    static std::vector<uint32_t> expected;
+    filter_check::expected_result(src, expected);
 
-    for (const Explore_variant& variant : explore_variants())
-        if (variant.supported())
-            check_variant(variant, src, g, result_offset, expected);
+    // One result buffer for all the variants.
+    Guarded_result result(pixels, result_offset);
+    for (const Explore_variant* variant : runnable_variants())
+        check_variant(*variant, src, g, result_offset, expected, result);
     return 0;
 }
