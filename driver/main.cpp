@@ -1,5 +1,5 @@
 // mean4: times the neighbour-mean filter on a 9984 x 9984 image of random
-// 7-bit pixels three ways (scalar reference, 128-bit and 256-bit vectors),
+// 7-bit pixels three ways (the scalar reference and two vector variants),
 // prints one line per way with the milliseconds of ten calls, and checks that
 // both vector results equal the reference word for word.
 #include "benchmark.h"

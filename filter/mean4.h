@@ -26,13 +26,14 @@ constexpr int32_t MEAN4_MISALIGNED_RESULT = -4; // mean4_vector only
 // Scalar reference, one pixel at a time: any width >= 1 and height >= 1.
 int32_t mean4_reference(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
 
-// Vectorised filter: the narrow variant (wide == false, 128-bit vectors, eight
-// pixels a step) or the wide one (256-bit vectors, sixteen pixels a step).
-// Takes a width that is a positive multiple of 16 and a height >= 3; dst must
-// be 16-byte aligned for the narrow variant and 32-byte aligned for the wide.
-// The caller must first make sure mean4_vector_supported(wide) holds.
+// Vectorised filter: the narrow variant (wide == false) or the wide one. On
+// x86-64 the narrow one works on 128-bit vectors (SSE4.1), the wide one on
+// 256-bit vectors (AVX2); on AArch64 the narrow one is NEON and the wide one
+// SVE, at whatever vector length the processor has. Takes a width that is a
+// positive multiple of 16 and a height >= 3; dst must be 16-byte aligned, and
+// on x86-64 32-byte aligned for the wide variant. The caller must first make
+// sure mean4_vector_supported(wide) holds.
 int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide);
 
-// Whether this processor and operating system can run the variant: SSE4.1
-// for the narrow one, AVX2 for the wide one.
+// Whether this processor and operating system can run the variant.
 bool mean4_vector_supported(bool wide);

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 struct Mean4_isa {
-    const char* name;    // as messages name it: "SSE4.1", "AVX2", "AVX-512BW"
+    const char* name;    // as messages name it: "AVX2", "SVE", ...
     bool (*supported)(); // whether this processor and operating system can run it
     // The widest vector the set's kernels store: a row kernel's result must
     // be aligned to it unless its row says otherwise.

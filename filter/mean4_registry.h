@@ -56,9 +56,11 @@ struct Mean4_kernel {
     Mean4_edges edges = Mean4_edges::clamped;
     Mean4_stores stores = Mean4_stores::cached;
     // Set for the benchmark program's own rows: the label its messages use
-    // and its report line.
+    // and its report line, and whether the program may leave the row out on
+    // a processor without its set (saying so) rather than refuse to run.
     const char* report_label = nullptr;
     const char* report_format = nullptr;
+    bool report_optional = false;
 };
 
 // The boundary the kernel's result must start on.
@@ -95,12 +97,12 @@ constexpr bool mean4_rows_are_well_formed(std::span<const Mean4_kernel> kernels)
                   "without rows, or an alignment that is not a power of two")
 
 // The benchmark program's variants, in the order it runs them: the reference
-// ("C++"), whose result is the ground truth, then the narrow ("SSE") and the
-// wide ("AVX2") vectorised variant. In the filter library
-// (mean4_benchmark_kernels.cpp).
+// ("C++"), whose result is the ground truth, then the narrow and the wide
+// vectorised variant ("SSE" and "AVX2" on x86-64, "NEON" and "SVE" on
+// AArch64). In the filter library (tables/<architecture>/).
 std::span<const Mean4_kernel> mean4_benchmark_kernels();
 
-// The explorer's further kernels (mean4_explorer_kernels.cpp), in the library
+// The explorer's further kernels (tables/<architecture>/), in the library
 // mean4_explorer_kernels, which the benchmark program does not link.
 std::span<const Mean4_kernel> mean4_explorer_kernels();
 

@@ -4,9 +4,12 @@
 #
 # Usage: program_test.sh CASE PROGRAM_OR_LIBRARY
 # Exits 0 on a pass, 1 on a failure and 77 (CTest's skip code) when a tool the
-# case needs is missing or cannot work in this build. For the Windows build,
-# MEAN4_RUN names the command that runs a Windows program (Wine), OBJDUMP the
-# toolchain's objdump, and MEAN4_BREAK_COUNTER the test debugger.
+# case needs is missing or cannot work in this build. MEAN4_REPORT_LABELS
+# names the report's labels in order ("C++ SSE AVX2" if unset), and
+# MEAN4_VECTOR_REGISTERS what a vector register looks like in the
+# disassembly. In a cross build MEAN4_RUN names the command that runs the
+# program (Wine, qemu-aarch64), OBJDUMP and NM the toolchain's tools, and
+# for Windows MEAN4_BREAK_COUNTER the test debugger.
 set -u
 
 case_name=$1
@@ -69,10 +72,13 @@ report)
     [ "$(tail -c 1 "$out" | od -An -c | tr -d ' ')" = '\n' ] || fail "the last line must end in a newline"
     ! grep -q $'\r' "$out" || fail "the lines must end in \\n alone, as on Linux"
     mapfile -t lines <"$out"
-    [ "${#lines[@]}" -eq 3 ] || fail "${#lines[@]} lines on stdout, expected 3"
-    patterns=('^C\+\+:  [0-9]+$' '^SSE:  [0-9]+$' '^AVX2: [0-9]+$')
-    for i in 0 1 2; do
-        [[ ${lines[i]} =~ ${patterns[i]} ]] || fail "line $((i + 1)) is '${lines[i]}'"
+    read -r -a labels <<<"${MEAN4_REPORT_LABELS:-C++ SSE AVX2}"
+    [ "${#lines[@]}" -eq "${#labels[@]}" ] || fail "${#lines[@]} lines on stdout, expected ${#labels[@]}"
+    for i in "${!labels[@]}"; do
+        # Each label padded to six characters, colon included: "C++:  ", "AVX2: ".
+        expected=$(printf '%-6s' "${labels[i]}:")
+        [[ ${lines[i]} == "$expected"* && ${lines[i]#"$expected"} =~ ^[0-9]+$ ]] ||
+            fail "line $((i + 1)) is '${lines[i]}', expected '$expected' and a number"
     done
     ;;
 no-avx2)
@@ -116,12 +122,12 @@ links-only-what-it-runs)
     # else. Only the library's own C++ names count: weak symbols, which
     # shared headers define in both, and the compiler's and sanitizers'
     # generated local names are left out.
-    command -v nm >/dev/null || skip "nm is not installed (Debian package binutils)"
+    command -v "${NM:-nm}" >/dev/null || skip "nm is not installed (Debian package binutils)"
     explorer_library=$3
-    nm --defined-only "$explorer_library" 2>/dev/null |
+    "${NM:-nm}" --defined-only "$explorer_library" 2>/dev/null |
         awk 'NF == 3 && $2 ~ /^[TtDdRrBb]$/ && $3 ~ /^_Z/ { print $3 }' | sort -u >"$err"
     [ -s "$err" ] || fail "no symbols found in $explorer_library"
-    nm "$target" | awk 'NF == 3 { print $3 }' | sort -u | comm -12 - "$err" >"$out"
+    "${NM:-nm}" "$target" | awk 'NF == 3 { print $3 }' | sort -u | comm -12 - "$err" >"$out"
     [ ! -s "$out" ] || fail "the program links the explorer's code: $(head -n 5 "$out" | tr '\n' ' ')"
     ;;
 scalar-reference)
@@ -131,7 +137,7 @@ scalar-reference)
     "${OBJDUMP:-objdump}" -d -C --no-show-raw-insn "$target" >"$out" || fail "objdump failed on $target"
     awk '/^[0-9a-f]+ <(mean4_reference|mean4_scalar_row)\(/, /^$/' "$out" >"$err"
     [ -s "$err" ] || fail "no mean4_reference in $target"
-    if grep -E '%[xyz]mm' "$err" >/dev/null; then
+    if grep -E "${MEAN4_VECTOR_REGISTERS:-%[xyz]mm}" "$err" >/dev/null; then
         : >"$out"
         fail "the reference was vectorised by the compiler"
     fi
@@ -143,7 +149,7 @@ planted-fault)
     status=$?
     [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
     [ "$(wc -l <"$out")" -eq 3 ] || fail "all three report lines must still be printed"
-    grep -qE '^mean4: the AVX2 result differs from the reference in [0-9]+ words?; the first at \(x=(0|9983), y=4000\)' "$err" ||
+    grep -qE '^mean4: the [A-Z0-9]+ result differs from the reference in [0-9]+ words?; the first at \(x=(0|9983), y=4000\)' "$err" ||
         fail "stderr should name the planted fault in row 4000"
     ;;
 planted-fault-gdb)

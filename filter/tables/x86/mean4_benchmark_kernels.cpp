@@ -1,5 +1,5 @@
-// The benchmark program's three variants as registry rows, and the public
-// entry points of the vectorised filter, which run the two vector rows.
+// The x86-64 benchmark program's three variants as registry rows, and the public entry points of
+// the vectorised filter, which run the two vector rows.
 #include "kernels/mean4_kernels.h"
 #include "mean4.h"
 #include "mean4_frame.h"

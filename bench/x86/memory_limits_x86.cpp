@@ -1,0 +1,87 @@
+// The x86-64 widening pass. Each width in its own target region, so the pass
+// runs on any x86-64 and uses AVX-512 or AVX2 only where the processor has
+// them: a limit measured with narrower stores than a variant uses would not
+// be a limit.
+#include "memory_limits.h"
+
+#include "kernels/x86/mean4_simd_x86.h"
+
+template <bool streaming>
+MEAN4_TARGET(AVX512BW)
+static size_t widen_512(const uint8_t* src, uint32_t* dst, size_t pixels)
+{
+    size_t i = 0;
+    for (; i + 64 <= pixels; i += 64) {
+        const __m512i words =
+            _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+        const __m512i words_hi = _mm512_cvtepu8_epi16(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32)));
+        const __m512i parts[4] = {
+            _mm512_cvtepu16_epi32(_mm512_castsi512_si256(words)),
+            _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(words, 1)),
+            _mm512_cvtepu16_epi32(_mm512_castsi512_si256(words_hi)),
+            _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(words_hi, 1)),
+        };
+        for (int part = 0; part < 4; ++part)
+            store_16_words<streaming>(dst + i + 16 * part, parts[part]);
+    }
+    if (streaming)
+        _mm_sfence();
+    return i;
+}
+
+template <bool streaming>
+MEAN4_TARGET(AVX2)
+static size_t widen_256(const uint8_t* src, uint32_t* dst, size_t pixels)
+{
+    size_t i = 0;
+    for (; i + 16 <= pixels; i += 16) {
+        const __m256i words =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+        const __m256i lo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(words));
+        const __m256i hi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(words, 1));
+        store_8_words<streaming>(dst + i, lo);
+        store_8_words<streaming>(dst + i + 8, hi);
+    }
+    if (streaming)
+        _mm_sfence();
+    return i;
+}
+
+// Any x86-64 processor: SSE2 is part of the baseline.
+template <bool streaming> static size_t widen_128(const uint8_t* src, uint32_t* dst, size_t pixels)
+{
+    const __m128i zero = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 16 <= pixels; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i lo = _mm_unpacklo_epi8(bytes, zero);
+        const __m128i hi = _mm_unpackhi_epi8(bytes, zero);
+        const __m128i parts[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                                  _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+        for (int part = 0; part < 4; ++part) {
+            auto* out = reinterpret_cast<__m128i*>(dst + i + 4 * part);
+            if (streaming)
+                _mm_stream_si128(out, parts[part]);
+            else
+                _mm_store_si128(out, parts[part]);
+        }
+    }
+    if (streaming)
+        _mm_sfence();
+    return i;
+}
+
+void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores stores)
+{
+    const bool streaming = stores == Mean4_stores::streaming;
+    size_t done;
+    if (MEAN4_AVX512BW.supported())
+        done = streaming ? widen_512<true>(src, dst, pixels) : widen_512<false>(src, dst, pixels);
+    else if (MEAN4_AVX2.supported())
+        done = streaming ? widen_256<true>(src, dst, pixels) : widen_256<false>(src, dst, pixels);
+    else
+        done = streaming ? widen_128<true>(src, dst, pixels) : widen_128<false>(src, dst, pixels);
+    for (; done < pixels; ++done)
+        dst[done] = src[done];
+}
