@@ -12,3 +12,13 @@ struct Mean4_isa {
     // be aligned to it unless its row says otherwise.
     size_t vector_bytes;
 };
+
+// Defines one set of an architecture's list (MEAN4_X86_SETS, ...) as
+// MEAN4_<ID>, with the run-time check that the architecture's
+// MEAN4_CPU_SUPPORTS(ID) makes: MEAN4_X86_SETS(MEAN4_DEFINE_ISA).
+#define MEAN4_DEFINE_ISA(ID, NAME, ALIGNMENT)                                                      \
+    inline bool mean4_supports_##ID()                                                              \
+    {                                                                                              \
+        return MEAN4_CPU_SUPPORTS(ID);                                                             \
+    }                                                                                              \
+    inline constexpr Mean4_isa MEAN4_##ID = {NAME, mean4_supports_##ID, ALIGNMENT};

@@ -41,11 +41,4 @@
 #define MEAN4_CPU_SUPPORTS(ISA) (MEAN4_##ISA##_HWCAP != 0)
 
 // MEAN4_BASELINE, MEAN4_SVE, MEAN4_SVE2: each set as data.
-#define MEAN4_DEFINE_SET_(ID, NAME, VECTOR_BYTES)                                                  \
-    inline bool mean4_supports_##ID()                                                              \
-    {                                                                                              \
-        return MEAN4_CPU_SUPPORTS(ID);                                                             \
-    }                                                                                              \
-    inline constexpr Mean4_isa MEAN4_##ID = {NAME, mean4_supports_##ID, VECTOR_BYTES};
-MEAN4_AARCH64_SETS(MEAN4_DEFINE_SET_)
-#undef MEAN4_DEFINE_SET_
+MEAN4_AARCH64_SETS(MEAN4_DEFINE_ISA)

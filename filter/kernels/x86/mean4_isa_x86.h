@@ -44,11 +44,4 @@
     (__builtin_cpu_init(), true MEAN4_##ISA##_FEATURES(MEAN4_CPU_HAS_, MEAN4_CPU_HAS_))
 
 // MEAN4_BASELINE, MEAN4_SSE41, MEAN4_AVX2, MEAN4_AVX512BW: each set as data.
-#define MEAN4_DEFINE_SET_(ID, NAME, VECTOR_BYTES)                                                  \
-    inline bool mean4_supports_##ID()                                                              \
-    {                                                                                              \
-        return MEAN4_CPU_SUPPORTS(ID);                                                             \
-    }                                                                                              \
-    inline constexpr Mean4_isa MEAN4_##ID = {NAME, mean4_supports_##ID, VECTOR_BYTES};
-MEAN4_X86_SETS(MEAN4_DEFINE_SET_)
-#undef MEAN4_DEFINE_SET_
+MEAN4_X86_SETS(MEAN4_DEFINE_ISA)

@@ -1,15 +1,11 @@
-// The AArch64 benchmark program's variants as registry rows: the reference,
-// NEON and, where the processor has it, SVE; and the public entry points of
-// the vectorised filter, whose narrow variant is NEON and wide one SVE.
+// The AArch64 benchmark program's variants as registry rows, in the order it
+// runs them: the reference, NEON and, where the processor has it, SVE. NEON
+// and SVE are also mean4_vector's narrow and wide variants (mean4_vector.cpp).
 #include "kernels/mean4_kernels.h"
 #include "mean4.h"
-#include "mean4_frame.h"
 #include "mean4_registry.h"
 
 namespace {
-
-// The reference first: the program checks the others against its result.
-enum { REFERENCE, NARROW, WIDE };
 
 constexpr Mean4_kernel BENCHMARK_KERNELS[] = {
     {.name = "scalar",
@@ -39,14 +35,4 @@ MEAN4_ASSERT_WELL_FORMED(BENCHMARK_KERNELS);
 std::span<const Mean4_kernel> mean4_benchmark_kernels()
 {
     return BENCHMARK_KERNELS;
-}
-
-int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide)
-{
-    return mean4_vector_with(BENCHMARK_KERNELS[wide ? WIDE : NARROW], width, height, src, dst);
-}
-
-bool mean4_vector_supported(bool wide)
-{
-    return BENCHMARK_KERNELS[wide ? WIDE : NARROW].isa.supported();
 }

@@ -1,14 +1,11 @@
-// The x86-64 benchmark program's three variants as registry rows, and the public entry points of
-// the vectorised filter, which run the two vector rows.
+// The x86-64 benchmark program's three variants as registry rows, in the
+// order it runs them: the reference, the narrow one and the wide one, which
+// mean4_vector also runs (mean4_vector.cpp).
 #include "kernels/mean4_kernels.h"
 #include "mean4.h"
-#include "mean4_frame.h"
 #include "mean4_registry.h"
 
 namespace {
-
-// The reference first: the program checks the others against its result.
-enum { REFERENCE, NARROW, WIDE };
 
 constexpr Mean4_kernel BENCHMARK_KERNELS[] = {
     {.name = "scalar",
@@ -35,14 +32,4 @@ MEAN4_ASSERT_WELL_FORMED(BENCHMARK_KERNELS);
 std::span<const Mean4_kernel> mean4_benchmark_kernels()
 {
     return BENCHMARK_KERNELS;
-}
-
-int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide)
-{
-    return mean4_vector_with(BENCHMARK_KERNELS[wide ? WIDE : NARROW], width, height, src, dst);
-}
-
-bool mean4_vector_supported(bool wide)
-{
-    return BENCHMARK_KERNELS[wide ? WIDE : NARROW].isa.supported();
 }

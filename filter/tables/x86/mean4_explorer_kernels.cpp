@@ -1,6 +1,6 @@
-// The explorer's further x86-64 kernels as registry rows, side by side so that their differences
-// read at a glance: set, data flow (16-bit words or bytes), and stores. The benchmark program does
-// not link them.
+// The explorer's further x86-64 kernels as registry rows, side by side so
+// that their differences read at a glance: set, data flow (16-bit words or
+// bytes), and stores. The benchmark program does not link them.
 #include "kernels/mean4_kernels.h"
 #include "mean4_registry.h"
 
