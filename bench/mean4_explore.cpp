@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -252,15 +253,24 @@ void register_benchmarks()
         ->Unit(benchmark::kMicrosecond);
 }
 
-// Takes the explorer's own options out of argv, before Google Benchmark sees it.
+// Takes the explorer's own options out of argv, before Google Benchmark sees
+// it. With --help, says what they are before Google Benchmark lists its own.
 void take_own_options(int& argc, char** argv)
 {
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--huge_pages") == 0)
+        if (std::strcmp(argv[i], "--huge_pages") == 0) {
             g_huge_pages = true;
-        else
-            argv[kept++] = argv[i];
+            continue;
+        }
+        if (std::strcmp(argv[i], "--help") == 0)
+            std::printf("mean4_explore: every variant of the filter against the memory limits, "
+                        "at every image size.\n"
+                        "Its own option:\n"
+                        "  --huge_pages   back the workloads with transparent huge pages; every\n"
+                        "                 benchmark reports the share it got as huge_pages\n"
+                        "Google Benchmark's options:\n");
+        argv[kept++] = argv[i];
     }
     argc = kept;
 }

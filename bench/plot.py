@@ -13,42 +13,79 @@ the limit measured in the same iterations as its own calls (limit_ms, x_limit),
 not against the limit benchmark's separate median: bandwidth on a shared
 machine drifts between the two.
 
+Takes the explorer's JSON with every repetition or with aggregates only
+(--benchmark_report_aggregates_only=true), and draws whatever sizes the run
+has. A file it cannot use is refused with one line and exit status 1.
+
 Needs matplotlib (Debian: python3-matplotlib).
 """
 import json
+import math
 import statistics
 import sys
 from collections import defaultdict
 
-import matplotlib
-
-matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
-
 SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+# Each pixel is one byte read and one 32-bit word written.
+BYTES_PER_PIXEL = 5
+
+
+class Unusable(Exception):
+    """A results file plot.py cannot draw, and why, in one line."""
+
+
+def load(json_path):
+    """The explorer's benchmarks and the run's context from json_path."""
+    try:
+        with open(json_path) as f:
+            results = json.load(f)
+    except OSError as error:
+        raise Unusable(f"cannot read {json_path}: {error.strerror}")
+    except (json.JSONDecodeError, UnicodeDecodeError) as error:
+        raise Unusable(f"{json_path} is not JSON: {error}")
+    benchmarks = results.get("benchmarks") if isinstance(results, dict) else None
+    if not isinstance(benchmarks, list) or not benchmarks:
+        raise Unusable(f"{json_path} has no benchmarks: give it the JSON of "
+                       "mean4_explore --benchmark_out=FILE --benchmark_out_format=json")
+    return benchmarks, results.get("context", {})
+
+
+def benchmark_key(run):
+    """(variant or limit, side) for one of the explorer's benchmarks, else None."""
+    parts = run.get("run_name", run.get("name", "")).removesuffix("/manual_time").split("/")
+    if len(parts) != 2 or not parts[1].isdigit():
+        return None
+    return parts[0], int(parts[1])
 
 
 def medians(benchmarks):
     """By (name, side): the median ms per call, limit_ms and x_limit, and the
-    limit it was measured against ("limit_streaming", ...)."""
+    limit it was measured against ("limit_streaming", ...). From every
+    repetition where the run kept them, else from its median aggregates."""
     samples = defaultdict(lambda: defaultdict(list))
+    aggregated = defaultdict(dict)
     limits = {}
     for run in benchmarks:
-        if run.get("run_type") == "aggregate" or run.get("error_occurred"):
+        key = benchmark_key(run)
+        if key is None or run.get("error_occurred"):
             continue
-        parts = run.get("run_name", run["name"]).removesuffix("/manual_time").split("/")
-        if len(parts) != 2 or not parts[1].isdigit():
-            continue
-        key = (parts[0], int(parts[1]))
-        samples[key]["ms"].append(run["real_time"] * SCALE_TO_MS[run["time_unit"]])
         if run.get("label", "").startswith("vs "):
             limits[key] = run["label"].removeprefix("vs ")
-        for counter in ("limit_ms", "x_limit"):
-            if counter in run:
-                samples[key][counter].append(run[counter])
-    return {key: {**{name: statistics.median(values) for name, values in series.items()},
-                  "limit": limits.get(key, "")}
-            for key, series in samples.items()}
+        values = {"ms": run["real_time"] * SCALE_TO_MS[run["time_unit"]]}
+        values.update({c: run[c] for c in ("limit_ms", "x_limit") if c in run})
+        if run.get("run_type") == "aggregate":
+            if run.get("aggregate_name") == "median":
+                aggregated[key] = values
+            continue
+        for name, value in values.items():
+            samples[key][name].append(value)
+    results = {key: {name: statistics.median(v) for name, v in series.items()}
+               for key, series in samples.items()}
+    for key, values in aggregated.items():
+        results.setdefault(key, values)
+    for key, values in results.items():
+        values["limit"] = limits.get(key, "")
+    return results
 
 
 def skipped(benchmarks):
@@ -71,8 +108,22 @@ def style(variant, limit):
     return colours.get(base, "tab:olive"), line
 
 
-def draw_against_size(axes, results, names, value):
-    """One curve per name of value(side, result) against the pixels per image."""
+def cache_sides(context):
+    """(side, label) where the working set, source plus result, outgrows each
+    data cache of the processor the run came from."""
+    marks = []
+    for cache in context.get("caches", []):
+        if cache.get("type") in ("Data", "Unified") and cache.get("size", 0) > 0:
+            size = cache["size"]
+            kib = f"{size // 1024} KiB" if size < 1 << 20 else f"{size >> 20} MiB"
+            level = f"L{cache.get('level', '?')}" + ("d" if cache.get("type") == "Data" else "")
+            marks.append((math.sqrt(size / BYTES_PER_PIXEL), f"{level} {kib}"))
+    return marks
+
+
+def draw_against_size(axes, results, names, value, context):
+    """One curve per name of value(side, result) against the image side, with
+    a mark where the working set passes each cache."""
     limit_colours = {"limit_cached": "gold", "limit_streaming": "orange"}
     for name in names:
         points = sorted((side, value(side, r)) for (n, side), r in results.items() if n == name)
@@ -81,19 +132,36 @@ def draw_against_size(axes, results, names, value):
             continue
         limit = next((r["limit"] for (n, _), r in results.items() if n == name), "")
         colour, line = (limit_colours[name], "-") if name in limit_colours else style(name, limit)
-        axes.plot([side * side for side, _ in points], [y for _, y in points], marker="o",
+        axes.plot([side for side, _ in points], [y for _, y in points], marker="o",
                   markersize=3, color=colour, linestyle=line,
                   linewidth=3 if name in limit_colours else 1.2, label=name)
+    sides = sorted({side for _, side in results})
     axes.set_xscale("log")
-    axes.set_xlabel("pixels per image (256 x 256 to 9984 x 9984)")
+    axes.set_xticks(sides, [str(side) for side in sides])
+    axes.minorticks_off()
+    for side, label in cache_sides(context):
+        if sides and sides[0] <= side <= sides[-1]:
+            axes.axvline(side, color="gray", linestyle="-.", linewidth=0.8)
+            axes.text(side, 1.0, " " + label, transform=axes.get_xaxis_transform(), fontsize=7,
+                      va="top", color="gray")
+    axes.set_xlabel("image side in pixels (the working set, 5 bytes a pixel, passes each cache at "
+                    "its mark)")
     axes.grid(True, which="both", alpha=0.3)
     axes.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
 
 
 def main(json_path, png_path):
-    with open(json_path) as f:
-        benchmarks = json.load(f)["benchmarks"]
+    benchmarks, context = load(json_path)
     results = medians(benchmarks)
+    if not results:
+        raise Unusable(f"{json_path} holds no result of mean4_explore (benchmarks named "
+                       "variant/side, with no error)")
+    try:
+        import matplotlib
+    except ImportError:
+        raise Unusable("needs matplotlib (Debian package python3-matplotlib)")
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
     variants = sorted({name for name, _ in results if not name.startswith("limit_")})
     full_side = max((side for _, side in results), default=0)
     fig, (full, throughput, ratio) = plt.subplots(1, 3, figsize=(21, 9))
@@ -122,12 +190,12 @@ def main(json_path, png_path):
         return side * side / (r["ms"] * 1e-3) / 1e9
 
     draw_against_size(throughput, results, variants + ["limit_cached", "limit_streaming"],
-                      gigapixels)
+                      gigapixels, context)
     throughput.set_ylabel("gigapixels per second (median)")
     throughput.set_title("Throughput against image size")
 
     # (c) Each variant against its own limit at every size.
-    draw_against_size(ratio, results, variants, lambda side, r: r.get("x_limit"))
+    draw_against_size(ratio, results, variants, lambda side, r: r.get("x_limit"), context)
     ratio.axhline(1.0, color="black", linewidth=1)
     ratio.set_yscale("log")
     ratio.set_ylabel("time over its paired limit's (x_limit, median)")
@@ -140,4 +208,7 @@ def main(json_path, png_path):
 if __name__ == "__main__":
     if len(sys.argv) != 3:
         sys.exit("usage: plot.py RESULTS.json CHART.png")
-    main(sys.argv[1], sys.argv[2])
+    try:
+        main(sys.argv[1], sys.argv[2])
+    except Unusable as reason:
+        sys.exit(f"plot.py: {reason}")
