@@ -1,8 +1,12 @@
 #!/usr/bin/python3
 """Draws the explorer's results in three charts:
 (a) each variant's time per call on the full image, with its own paired limit;
-(b) throughput against image size, every variant and both one-core limits;
-(c) each variant's x_limit against image size, where 1.0 is as fast as its limit.
+(b) throughput against image size: every variant, both one-core memory roofs
+    (the limits) and each one-core variant's compute roof, dotted;
+(c) each variant's x_limit against image size, where 1.0 is as fast as its
+    limit, with the quartiles of its pairs as error bars;
+and prints, as Markdown, what bounds each variant at sides 256, 1024 and the
+largest: its x_limit, its x_model and its bound.
 
     build/test/mean4_explore --benchmark_repetitions=3 --benchmark_min_time=0.1 \\
         --benchmark_out=results.json --benchmark_out_format=json
@@ -28,6 +32,9 @@ from collections import defaultdict
 SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 # Each pixel is one byte read and one 32-bit word written.
 BYTES_PER_PIXEL = 5
+COUNTERS = ("limit_ms", "x_limit", "x_limit_q1", "x_limit_q3", "compute_ns_per_pixel",
+            "compute_ms", "model_ms", "x_model")
+TABLE_SIDES = (256, 1024)
 
 
 class Unusable(Exception):
@@ -72,7 +79,7 @@ def medians(benchmarks):
         if run.get("label", "").startswith("vs "):
             limits[key] = run["label"].removeprefix("vs ")
         values = {"ms": run["real_time"] * SCALE_TO_MS[run["time_unit"]]}
-        values.update({c: run[c] for c in ("limit_ms", "x_limit") if c in run})
+        values.update({c: run[c] for c in COUNTERS if c in run})
         if run.get("run_type") == "aggregate":
             if run.get("aggregate_name") == "median":
                 aggregated[key] = values
@@ -84,7 +91,11 @@ def medians(benchmarks):
     for key, values in aggregated.items():
         results.setdefault(key, values)
     for key, values in results.items():
-        values["limit"] = limits.get(key, "")
+        # "vs limit_cached, bound=memory"
+        label = limits.get(key, "").split(", ")
+        values["limit"] = label[0]
+        values["bound"] = next((p.removeprefix("bound=") for p in label if p.startswith("bound=")),
+                               "")
     return results
 
 
@@ -121,9 +132,10 @@ def cache_sides(context):
     return marks
 
 
-def draw_against_size(axes, results, names, value, context):
+def draw_against_size(axes, results, names, value, context, spread=None, roof=None):
     """One curve per name of value(side, result) against the image side, with
-    a mark where the working set passes each cache."""
+    a mark where the working set passes each cache; spread(result) gives
+    error bars (low, high), roof(result) a level to draw dotted."""
     limit_colours = {"limit_cached": "gold", "limit_streaming": "orange"}
     for name in names:
         points = sorted((side, value(side, r)) for (n, side), r in results.items() if n == name)
@@ -132,9 +144,20 @@ def draw_against_size(axes, results, names, value, context):
             continue
         limit = next((r["limit"] for (n, _), r in results.items() if n == name), "")
         colour, line = (limit_colours[name], "-") if name in limit_colours else style(name, limit)
-        axes.plot([side for side, _ in points], [y for _, y in points], marker="o",
-                  markersize=3, color=colour, linestyle=line,
-                  linewidth=3 if name in limit_colours else 1.2, label=name)
+        xs, ys = [side for side, _ in points], [y for _, y in points]
+        width = 3 if name in limit_colours else 1.2
+        if spread:
+            bars = [spread(results[(name, side)]) for side in xs]
+            if all(bars):
+                axes.errorbar(xs, ys, yerr=[[max(0, y - lo) for y, (lo, _) in zip(ys, bars)],
+                                            [max(0, hi - y) for y, (_, hi) in zip(ys, bars)]],
+                              fmt="none", ecolor=colour, elinewidth=0.8, capsize=2)
+        axes.plot(xs, ys, marker="o", markersize=3, color=colour, linestyle=line, linewidth=width,
+                  label=name)
+        if roof and not name.endswith("_all_cores"):
+            level = next((roof(r) for (n, _), r in results.items() if n == name and roof(r)), None)
+            if level:
+                axes.axhline(level, color=colour, linestyle=(0, (1, 3)), linewidth=0.9)
     sides = sorted({side for _, side in results})
     axes.set_xscale("log")
     axes.set_xticks(sides, [str(side) for side in sides])
@@ -189,13 +212,24 @@ def main(json_path, png_path):
     def gigapixels(side, r):
         return side * side / (r["ms"] * 1e-3) / 1e9
 
+    def compute_roof(r):
+        ns = r.get("compute_ns_per_pixel")
+        return 1 / ns if ns else None
+
     draw_against_size(throughput, results, variants + ["limit_cached", "limit_streaming"],
-                      gigapixels, context)
-    throughput.set_ylabel("gigapixels per second (median)")
-    throughput.set_title("Throughput against image size")
+                      gigapixels, context, roof=compute_roof)
+    throughput.set_yscale("log")
+    throughput.set_ylabel("gigapixels per second (median); dotted: each one-core variant's "
+                          "compute roof")
+    throughput.set_title("Throughput against image size: the memory roofs thick, compute roofs "
+                         "dotted")
 
     # (c) Each variant against its own limit at every size.
-    draw_against_size(ratio, results, variants, lambda side, r: r.get("x_limit"), context)
+    def quartiles(r):
+        return (r["x_limit_q1"], r["x_limit_q3"]) if "x_limit_q1" in r else None
+
+    draw_against_size(ratio, results, variants, lambda side, r: r.get("x_limit"), context,
+                      spread=quartiles)
     ratio.axhline(1.0, color="black", linewidth=1)
     ratio.set_yscale("log")
     ratio.set_ylabel("time over its paired limit's (x_limit, median)")
@@ -203,6 +237,25 @@ def main(json_path, png_path):
 
     fig.tight_layout()
     fig.savefig(png_path, dpi=80)
+    print(bound_table(results, variants, TABLE_SIDES + (full_side,)))
+
+
+def bound_table(results, variants, sides):
+    """What bounds each variant at each side, as a Markdown table."""
+    sides = sorted(set(sides))
+    lines = ["| variant | " + " | ".join(f"{s}: x_limit, x_model, bound" for s in sides) + " |",
+             "|---|" + "---|" * len(sides)]
+    for name in variants:
+        cells = []
+        for side in sides:
+            r = results.get((name, side))
+            if r is None or "x_limit" not in r:
+                cells.append("–")
+            else:
+                model = f"{r['x_model']:.2f}" if "x_model" in r else "–"
+                cells.append(f"{r['x_limit']:.2f}, {model}, {r.get('bound') or '–'}")
+        lines.append(f"| `{name}` | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
 
 
 if __name__ == "__main__":
