@@ -188,6 +188,20 @@ void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, 
     set_counters(state, w);
 }
 
+// The copy with the row kernels' reads (three_row_pass): beside limit_cached,
+// it shows what reading each source row three times costs by itself.
+void three_row_benchmark(benchmark::State& state, Mean4_stores stores, size_t side)
+{
+    Workload* const workload_of_side = workload(state, side);
+    if (workload_of_side == nullptr)
+        return;
+    Workload& w = *workload_of_side;
+    for (auto _ : state)
+        state.SetIterationTime(
+            seconds_taken([&] { three_row_pass(w.src, w.dst, w.side, w.side, stores); }));
+    set_counters(state, w);
+}
+
 // Empty if the result is exact; otherwise the differing words, the first
 // named, as the benchmark program reports them.
 std::string first_difference(const Explore_variant& variant, const Workload& w)
@@ -294,6 +308,13 @@ void register_benchmarks()
                     stores, cores, side)
                     ->UseManualTime()
                     ->Unit(benchmark::kMillisecond);
+        }
+        for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming}) {
+            const std::string name = limit_name(stores, Cores::one) + "_3rows";
+            benchmark::RegisterBenchmark(benchmark_name(name, side).c_str(), three_row_benchmark,
+                                         stores, side)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond);
         }
         for (const Explore_variant& variant : explore_variants()) {
             if (variant.cores == Cores::all && side < ALL_CORES_FROM)

@@ -1,5 +1,5 @@
-// The limits' split over all cores; the one-core pass is the architecture's
-// own (x86/, aarch64/).
+// The limits' split over all cores and the three-row pass's rows; the
+// vector loops are the architecture's own (x86/, aarch64/).
 #include "memory_limits.h"
 
 #include "all_cores.h"
@@ -13,4 +13,19 @@ void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_
         if (first < end)
             limit_pass(src + first, dst + first, end - first, stores);
     });
+}
+
+void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                    Mean4_stores stores)
+{
+    limit_pass(src, dst, width, stores);
+    for (size_t y = 1; y + 1 < height; ++y) {
+        const uint8_t* row = src + y * width;
+        uint32_t* out = dst + y * width;
+        size_t x = widen_three_rows(row - width, row, row + width, out, width, stores);
+        for (; x < width; ++x)
+            out[x] = uint32_t(row[x - width] | row[x] | row[x + width]);
+    }
+    if (height > 1)
+        limit_pass(src + (height - 1) * width, dst + (height - 1) * width, width, stores);
 }

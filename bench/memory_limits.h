@@ -14,7 +14,21 @@
 // aligned.
 void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores stores);
 
-// The same pass over a width x height image on all cores, in the bands of
+// The copy with the row kernels' reads: every interior row of a width x
+// height image widened from the OR of the row above, itself and the row
+// below, the top and bottom rows as they are. The same bytes move through
+// memory as in limit_pass, but each source row is read three times, from
+// the caches after the first, as the row kernels read it. One core; width a
+// multiple of 16 and dst 64-byte aligned.
+void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                    Mean4_stores stores);
+
+// The architecture's vector part of one interior row of three_row_pass:
+// the pixels it did, from 0; the caller does the rest.
+size_t widen_three_rows(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                        uint32_t* out, size_t pixels, Mean4_stores stores);
+
+// limit_pass over a width x height image on all cores, in the bands of
 // rows the all-core variants use, so each core moves the rows it would
 // filter. Rows of a multiple of 16 pixels keep every band 64-byte aligned.
 void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,

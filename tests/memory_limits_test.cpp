@@ -1,7 +1,7 @@
-// The memory limits, the denominator of every x_limit the explorer reports:
-// a widening pass that dropped a part of a vector or its tail would make every
-// kernel look slower than memory. Under the emulated processors (isa.*) the
-// same tests run the AVX2 and the baseline passes.
+// The memory limits, the denominator of every x_limit the explorer reports,
+// and the three-row pass beside them: a widening pass that dropped a part of
+// a vector or its tail would make every kernel look slower than memory. Under the emulated
+// processors (isa.*) the same tests run the AVX2 and the baseline passes.
 #include "filter_check.h"
 #include "memory_limits.h"
 
@@ -60,6 +60,27 @@ TEST(Memory_limits, AllCoresWidenEveryBandAndWriteNothingElse)
             Guarded_result result(src.pixel_count());
             limit_pass_all_cores(src.pixels(), result.image, size_t(width), size_t(height), stores);
             EXPECT_EQ(result.difference(widened(src), width), "");
+        }
+}
+
+TEST(Memory_limits, TheThreeRowPassWidensTheOrOfEachRowAndItsNeighbours)
+{
+    // The top and bottom rows as they are, every other row the OR of itself
+    // and the rows above and below; widths around the vector steps (16, 64).
+    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+        for (const auto& [width, height] :
+             {std::pair{16, 1}, {16, 2}, {48, 3}, {80, 9}, {208, 4}, {4096, 3}}) {
+            SCOPED_TRACE(testing::Message()
+                         << store_name(stores) << ", " << width << " x " << height);
+            const Image src = random_bytes(width, height, uint32_t(3 * width + height));
+            std::vector<uint32_t> expected = widened(src);
+            for (int y = 1; y + 1 < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    expected[size_t(y * width + x)] =
+                        uint32_t(src.at(x, y - 1) | src.at(x, y) | src.at(x, y + 1));
+            Guarded_result result(src.pixel_count());
+            three_row_pass(src.pixels(), result.image, size_t(width), size_t(height), stores);
+            EXPECT_EQ(result.difference(expected, width), "");
         }
 }
 

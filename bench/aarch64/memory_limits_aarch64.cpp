@@ -24,3 +24,21 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
     for (; done < pixels; ++done)
         dst[done] = src[done];
 }
+
+size_t widen_three_rows(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                        uint32_t* out, size_t pixels, Mean4_stores stores)
+{
+    const bool streaming = stores == Mean4_stores::streaming;
+    size_t x = 0;
+    for (; x + 16 <= pixels; x += 16) {
+        const uint8x16_t bytes =
+            vorrq_u8(vorrq_u8(vld1q_u8(above + x), vld1q_u8(row + x)), vld1q_u8(below + x));
+        if (streaming)
+            store_words<true>(out + x, vmovl_u8(vget_low_u8(bytes)), vmovl_high_u8(bytes));
+        else
+            store_words<false>(out + x, vmovl_u8(vget_low_u8(bytes)), vmovl_high_u8(bytes));
+    }
+    if (streaming)
+        fence_streaming_stores();
+    return x;
+}

@@ -85,3 +85,60 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
     for (; done < pixels; ++done)
         dst[done] = src[done];
 }
+
+// Three rows ORed, 64 pixels a step, widened as the byte kernels widen.
+template <bool streaming>
+MEAN4_TARGET(AVX512BW)
+static size_t three_rows_512(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                             uint32_t* out, size_t pixels)
+{
+    size_t x = 0;
+    for (; x + 64 <= pixels; x += 64) {
+        const __m512i bytes = _mm512_or_si512(
+            _mm512_or_si512(_mm512_loadu_si512(above + x), _mm512_loadu_si512(row + x)),
+            _mm512_loadu_si512(below + x));
+        store_16_words<streaming>(out + x, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(bytes)));
+        store_16_words<streaming>(out + x + 16,
+                                  _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 1)));
+        store_16_words<streaming>(out + x + 32,
+                                  _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 2)));
+        store_16_words<streaming>(out + x + 48,
+                                  _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 3)));
+    }
+    return x;
+}
+
+// The same, 16 pixels a step.
+template <bool streaming>
+MEAN4_TARGET(AVX2)
+static size_t three_rows_256(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                             uint32_t* out, size_t pixels)
+{
+    size_t x = 0;
+    for (; x + 16 <= pixels; x += 16) {
+        const __m128i bytes =
+            _mm_or_si128(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above + x)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x))),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(below + x)));
+        store_8_words<streaming>(out + x, _mm256_cvtepu8_epi32(bytes));
+        store_8_words<streaming>(out + x + 8, _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8)));
+    }
+    return x;
+}
+
+// A processor without AVX2 leaves the rows to the caller's scalar loop.
+size_t widen_three_rows(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                        uint32_t* out, size_t pixels, Mean4_stores stores)
+{
+    const bool streaming = stores == Mean4_stores::streaming;
+    size_t done = 0;
+    if (MEAN4_AVX512BW.supported())
+        done = streaming ? three_rows_512<true>(above, row, below, out, pixels)
+                         : three_rows_512<false>(above, row, below, out, pixels);
+    else if (MEAN4_AVX2.supported())
+        done = streaming ? three_rows_256<true>(above, row, below, out, pixels)
+                         : three_rows_256<false>(above, row, below, out, pixels);
+    if (streaming)
+        _mm_sfence();
+    return done;
+}
