@@ -19,13 +19,7 @@ void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t heig
                     Mean4_stores stores)
 {
     limit_pass(src, dst, width, stores);
-    for (size_t y = 1; y + 1 < height; ++y) {
-        const uint8_t* row = src + y * width;
-        uint32_t* out = dst + y * width;
-        size_t x = widen_three_rows(row - width, row, row + width, out, width, stores);
-        for (; x < width; ++x)
-            out[x] = uint32_t(row[x - width] | row[x] | row[x + width]);
-    }
+    three_row_interior(src, dst, width, height, stores);
     if (height > 1)
         limit_pass(src + (height - 1) * width, dst + (height - 1) * width, width, stores);
 }

@@ -23,10 +23,16 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
 void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                     Mean4_stores stores);
 
-// The architecture's vector part of one interior row of three_row_pass:
-// the pixels it did, from 0; the caller does the rest.
-size_t widen_three_rows(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                        uint32_t* out, size_t pixels, Mean4_stores stores);
+// The architecture's part of three_row_pass: rows 1 .. height - 2, the
+// processor checked and the streaming stores fenced once for all of them.
+void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                        Mean4_stores stores);
+
+// One word of an interior row, for the pixels a vector step leaves over.
+inline uint32_t three_row_word(const uint8_t* pixel, size_t width)
+{
+    return uint32_t(pixel[-static_cast<ptrdiff_t>(width)] | pixel[0] | pixel[width]);
+}
 
 // limit_pass over a width x height image on all cores, in the bands of
 // rows the all-core variants use, so each core moves the rows it would

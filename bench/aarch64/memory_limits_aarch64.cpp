@@ -25,20 +25,30 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
         dst[done] = src[done];
 }
 
-size_t widen_three_rows(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                        uint32_t* out, size_t pixels, Mean4_stores stores)
+template <bool streaming>
+static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height)
 {
-    const bool streaming = stores == Mean4_stores::streaming;
-    size_t x = 0;
-    for (; x + 16 <= pixels; x += 16) {
-        const uint8x16_t bytes =
-            vorrq_u8(vorrq_u8(vld1q_u8(above + x), vld1q_u8(row + x)), vld1q_u8(below + x));
-        if (streaming)
-            store_words<true>(out + x, vmovl_u8(vget_low_u8(bytes)), vmovl_high_u8(bytes));
-        else
-            store_words<false>(out + x, vmovl_u8(vget_low_u8(bytes)), vmovl_high_u8(bytes));
+    for (size_t y = 1; y + 1 < height; ++y) {
+        const uint8_t* row = src + y * width;
+        uint32_t* out = dst + y * width;
+        size_t x = 0;
+        for (; x + 16 <= width; x += 16) {
+            const uint8x16_t bytes = vorrq_u8(
+                vorrq_u8(vld1q_u8(row + x - width), vld1q_u8(row + x)), vld1q_u8(row + x + width));
+            store_words<streaming>(out + x, vmovl_u8(vget_low_u8(bytes)), vmovl_high_u8(bytes));
+        }
+        for (; x < width; ++x)
+            out[x] = three_row_word(row + x, width);
     }
-    if (streaming)
+    if constexpr (streaming)
         fence_streaming_stores();
-    return x;
+}
+
+void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                        Mean4_stores stores)
+{
+    if (stores == Mean4_stores::streaming)
+        interior<true>(src, dst, width, height);
+    else
+        interior<false>(src, dst, width, height);
 }

@@ -89,14 +89,13 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
 // Three rows ORed, 64 pixels a step, widened as the byte kernels widen.
 template <bool streaming>
 MEAN4_TARGET(AVX512BW)
-static size_t three_rows_512(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                             uint32_t* out, size_t pixels)
+static size_t three_rows_512(const uint8_t* row, size_t width, uint32_t* out)
 {
     size_t x = 0;
-    for (; x + 64 <= pixels; x += 64) {
+    for (; x + 64 <= width; x += 64) {
         const __m512i bytes = _mm512_or_si512(
-            _mm512_or_si512(_mm512_loadu_si512(above + x), _mm512_loadu_si512(row + x)),
-            _mm512_loadu_si512(below + x));
+            _mm512_or_si512(_mm512_loadu_si512(row + x - width), _mm512_loadu_si512(row + x)),
+            _mm512_loadu_si512(row + x + width));
         store_16_words<streaming>(out + x, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(bytes)));
         store_16_words<streaming>(out + x + 16,
                                   _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 1)));
@@ -111,34 +110,55 @@ static size_t three_rows_512(const uint8_t* above, const uint8_t* row, const uin
 // The same, 16 pixels a step.
 template <bool streaming>
 MEAN4_TARGET(AVX2)
-static size_t three_rows_256(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                             uint32_t* out, size_t pixels)
+static size_t three_rows_256(const uint8_t* row, size_t width, uint32_t* out)
 {
     size_t x = 0;
-    for (; x + 16 <= pixels; x += 16) {
-        const __m128i bytes =
-            _mm_or_si128(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above + x)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x))),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(below + x)));
+    for (; x + 16 <= width; x += 16) {
+        const __m128i bytes = _mm_or_si128(
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - width)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + width)));
         store_8_words<streaming>(out + x, _mm256_cvtepu8_epi32(bytes));
         store_8_words<streaming>(out + x + 8, _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8)));
     }
     return x;
 }
 
-// A processor without AVX2 leaves the rows to the caller's scalar loop.
-size_t widen_three_rows(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                        uint32_t* out, size_t pixels, Mean4_stores stores)
+// No vector step on a processor without AVX2: the rows in scalar code.
+static size_t no_vector_step(const uint8_t*, size_t, uint32_t*)
 {
-    const bool streaming = stores == Mean4_stores::streaming;
-    size_t done = 0;
-    if (MEAN4_AVX512BW.supported())
-        done = streaming ? three_rows_512<true>(above, row, below, out, pixels)
-                         : three_rows_512<false>(above, row, below, out, pixels);
-    else if (MEAN4_AVX2.supported())
-        done = streaming ? three_rows_256<true>(above, row, below, out, pixels)
-                         : three_rows_256<false>(above, row, below, out, pixels);
+    return 0;
+}
+
+template <bool streaming, size_t (*three_rows)(const uint8_t*, size_t, uint32_t*)>
+static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height)
+{
+    for (size_t y = 1; y + 1 < height; ++y) {
+        const uint8_t* row = src + y * width;
+        uint32_t* out = dst + y * width;
+        for (size_t x = three_rows(row, width, out); x < width; ++x)
+            out[x] = three_row_word(row + x, width);
+    }
     if (streaming)
         _mm_sfence();
-    return done;
+}
+
+template <bool streaming>
+static void interior_for(const uint8_t* src, uint32_t* dst, size_t width, size_t height)
+{
+    if (MEAN4_AVX512BW.supported())
+        interior<streaming, three_rows_512<streaming>>(src, dst, width, height);
+    else if (MEAN4_AVX2.supported())
+        interior<streaming, three_rows_256<streaming>>(src, dst, width, height);
+    else
+        interior<streaming, no_vector_step>(src, dst, width, height);
+}
+
+void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                        Mean4_stores stores)
+{
+    if (stores == Mean4_stores::streaming)
+        interior_for<true>(src, dst, width, height);
+    else
+        interior_for<false>(src, dst, width, height);
 }
