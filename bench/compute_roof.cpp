@@ -1,87 +1,87 @@
 #include "compute_roof.h"
 
-#include "all_cores.h"
-#include "tsc.h"
-#include "workload_memory.h"
+#include "explore_variants.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
-#include <map>
 #include <random>
 #include <string>
-#include <vector>
 
 namespace {
 
-constexpr size_t BAND_WIDTH = 256;
-constexpr int SAMPLES = 31;
+constexpr size_t BYTES_PER_PIXEL = 5; // a byte read, a word written
+constexpr size_t MIN_ROWS = 4;
+// Long enough for the clock's own cost to vanish, short enough to fit
+// beside the smallest image's call in each iteration.
+constexpr double SAMPLE_SECONDS = 4e-6;
 
-struct Band {
-    size_t width;
-    size_t rows;            // rows the kernel computes; the band has one more above and below
-    Workload_buffer source; // rows + 2 rows
-    Workload_buffer result; // rows rows, 64-byte aligned
-};
-
-Band make_band(size_t l1d_bytes)
+size_t band_rows(size_t width, size_t l1d_bytes)
 {
-    // Source and result, 5 bytes a pixel, within a third of the cache.
-    const size_t rows = std::max<size_t>(1, l1d_bytes / 3 / (BAND_WIDTH * 5));
-    Band band{BAND_WIDTH, rows, allocate_workload_memory((rows + 2) * BAND_WIDTH, false),
-              allocate_workload_memory(rows * BAND_WIDTH * sizeof(uint32_t), false)};
-    auto* src = static_cast<uint8_t*>(band.source.get());
+    // (rows + 2) source rows and rows result rows in half the cache.
+    const size_t budget = l1d_bytes / 2;
+    const size_t source_edges = 2 * width;
+    return budget > source_edges ? (budget - source_edges) / (width * BYTES_PER_PIXEL) : 0;
+}
+
+} // namespace
+
+size_t compute_band_width(size_t side, size_t l1d_bytes)
+{
+    size_t width = 16;
+    while (width * 2 <= side && band_rows(width * 2, l1d_bytes) >= MIN_ROWS)
+        width *= 2;
+    return std::min(width, side);
+}
+
+Compute_band::Compute_band(const Mean4_kernel& kernel, size_t width, size_t l1d_bytes)
+    : kernel_(kernel), width_(width), rows_(std::max(MIN_ROWS, band_rows(width, l1d_bytes))),
+      source_((rows_ + 2) * width),
+      result_(static_cast<uint32_t*>(
+          ::operator new[]((rows_ + 2) * width * sizeof(uint32_t), std::align_val_t{64}))),
+      tall_calls_(1), short_calls_(1)
+{
     std::mt19937 rng(7);
-    for (size_t i = 0; i < (rows + 2) * BAND_WIDTH; ++i)
-        src[i] = static_cast<uint8_t>(rng() & 0x7F);
-    std::memset(band.result.get(), 0, rows * BAND_WIDTH * sizeof(uint32_t));
-    return band;
+    for (uint8_t& pixel : source_)
+        pixel = static_cast<uint8_t>(rng() & 0x7F);
+    std::fill_n(result_.get(), (rows_ + 2) * width, 0u);
+    // Enough calls for a sample of SAMPLE_SECONDS, counted on a warm band.
+    seconds_per_call(int32_t(rows_ + 2), 1);
+    tall_calls_ =
+        std::clamp(int(SAMPLE_SECONDS / seconds_per_call(int32_t(rows_ + 2), 1)), 1, 10000);
+    short_calls_ = std::clamp(int(SAMPLE_SECONDS / seconds_per_call(3, 1)), 1, 10000);
 }
 
-// One call of the kernel alone on the band: a row kernel on its interior
-// rows, a whole-image routine on the band as an image.
-void run_once(const Mean4_kernel& kernel, Band& band)
+double Compute_band::seconds_per_call(int32_t height, int calls)
 {
-    const auto* src = static_cast<const uint8_t*>(band.source.get());
-    auto* dst = static_cast<uint32_t*>(band.result.get());
-    if (kernel.rows != nullptr)
-        kernel.rows(src + band.width, band.width, dst, band.rows);
-    else
-        kernel.whole_image(int32_t(band.width), int32_t(band.rows), src + band.width, dst);
-}
-
-Compute_cost measure(const Mean4_kernel& kernel, size_t l1d_bytes)
-{
-    Band band = make_band(l1d_bytes);
-    const double pixels = double(band.width * band.rows);
-    // Enough calls for a sample of about 20 microseconds, counted on a warm band.
-    run_once(kernel, band);
+    const uint8_t* src = source_.data();
+    uint32_t* dst = result_.get();
     using clock = std::chrono::steady_clock;
     const auto start = clock::now();
-    run_once(kernel, band);
-    const double one = std::max(1e-9, std::chrono::duration<double>(clock::now() - start).count());
-    const int calls = std::clamp(int(20e-6 / one), 1, 100000);
-
-    std::vector<double> ns, tsc;
-    for (int sample = 0; sample < SAMPLES; ++sample) {
-        const auto t0 = clock::now();
-        const uint64_t c0 = tsc_count();
-        for (int call = 0; call < calls; ++call)
-            run_once(kernel, band);
-        const uint64_t c1 = tsc_count();
-        const auto t1 = clock::now();
-        ns.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count() / (calls * pixels));
-        tsc.push_back(double(c1 - c0) / (calls * pixels));
-    }
-    std::nth_element(ns.begin(), ns.begin() + SAMPLES / 2, ns.end());
-    std::nth_element(tsc.begin(), tsc.begin() + SAMPLES / 2, tsc.end());
-    return {ns[SAMPLES / 2], tsc_hz() > 0 ? tsc[SAMPLES / 2] : 0.0};
+    for (int call = 0; call < calls; ++call)
+        mean4_run(kernel_, int32_t(width_), height, src, dst);
+    const double seconds = std::chrono::duration<double>(clock::now() - start).count();
+    return std::max(1e-10, seconds / calls);
 }
 
-// The kernel whose cost stands for this one's. Non-temporal stores cannot be
-// timed apart from memory: even into a band that fits the first-level cache
-// they drain to memory. A streaming kernel is therefore costed as its cached
-// twin, the row of the same name without "_stream", where there is one.
+Compute_sample Compute_band::sample()
+{
+    // The call timed beside the sample has just pushed the band out of the
+    // caches; one untimed call brings it back.
+    seconds_per_call(int32_t(rows_ + 2), 1);
+    const double tall = seconds_per_call(int32_t(rows_ + 2), tall_calls_);
+    const double short_band = seconds_per_call(3, short_calls_);
+    // A moment's stall in the short band must not make the interior free.
+    const double per_row = std::max(0.0, tall - short_band) / double(rows_ - 1);
+    return {per_row / double(width_) * 1e9, std::max(0.0, short_band - per_row) * 1e9};
+}
+
+double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, unsigned threads)
+{
+    const double interior = sample.interior_ns_per_pixel * double(side) * double(side - 2);
+    const double call = sample.call_ns * double(side) / double(band_width);
+    return (interior + call) / std::max(1u, threads) * 1e-6;
+}
+
 const Mean4_kernel& costed_as(const Mean4_kernel& kernel)
 {
     const std::string name = kernel.name;
@@ -93,22 +93,4 @@ const Mean4_kernel& costed_as(const Mean4_kernel& kernel)
         if (other.kernel->name == twin && other.kernel->stores == Mean4_stores::cached)
             return *other.kernel;
     return kernel;
-}
-
-} // namespace
-
-Compute_cost compute_cost(const Explore_variant& variant, size_t l1d_bytes)
-{
-    static std::map<const Mean4_kernel*, Compute_cost> measured;
-    const Mean4_kernel& kernel = costed_as(*variant.kernel);
-    auto found = measured.find(&kernel);
-    if (found == measured.end())
-        found = measured.emplace(&kernel, measure(kernel, l1d_bytes)).first;
-    Compute_cost cost = found->second;
-    if (variant.cores == Cores::all) {
-        const double threads = omp_get_max_threads();
-        cost.ns_per_pixel /= threads;
-        cost.tsc_per_pixel /= threads;
-    }
-    return cost;
 }

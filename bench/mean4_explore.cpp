@@ -7,12 +7,18 @@
 // it is timed; a variant the processor cannot run is reported as skipped,
 // with the instruction set it lacks.
 //
-// Beside each variant's time and its paired memory limit (limit_ms, x_limit,
-// and the quartiles of the pairs, x_limit_q1 and x_limit_q3), every variant
-// reports its compute roof (compute_ns_per_pixel, compute_tsc_per_pixel and
-// compute_ms at the point's size, see compute_roof.h), the time the two
-// roofs model (model_ms, x_model), and in its label which roof is higher
-// (bound=memory or bound=compute).
+// Every iteration of a variant times its call and, untimed beside it, three
+// things that drift with the machine just as the call does: its memory limit
+// (limit_ms, x_limit, and the quartiles of the pairs, x_limit_q1 and
+// x_limit_q3), the copy with its own access pattern (pattern_ms) and a sample
+// of its compute roof (compute_ns_per_pixel, compute_tsc_per_pixel and
+// compute_ms at the point's size, see compute_roof.h). From the last two
+// follow the modelled time (model_ms, x_model, see roof_model.h) and which
+// roof is higher: memory_over_compute, above 1 where memory bounds the point,
+// which Google Benchmark keeps in the aggregates, and bound= in the label.
+//
+// The run's context names the data caches, each with where it came from
+// (cache_L1d = "49152 bytes, from sysconf").
 //
 // Options of its own, besides Google Benchmark's:
 //   --huge_pages   back the workloads (and so the limits' buffers) with
@@ -22,10 +28,13 @@
 #include "all_cores.h"
 #include "compute_roof.h"
 #include "explore_variants.h"
+#include "machine_caches.h"
 #include "mean4.h"
 #include "memory_limits.h"
+#include "roof_model.h"
+#include "tsc.h"
 #include "verify.h"
-#include "workload_memory.h"
+#include "workload.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,56 +57,8 @@ constexpr size_t FULL_SIDE = IMAGE_WIDTH;
 // dispatch to be negligible, and the image fits one core's caches anyway.
 constexpr size_t SIDES[] = {256, 512, 1024, 2048, 4096, FULL_SIDE};
 constexpr size_t ALL_CORES_FROM = 2048;
-// Each pixel is one byte read and one 32-bit word written.
-constexpr size_t BYTES_PER_PIXEL = 5;
 
 bool g_huge_pages = false;
-
-// A side x side image of 7-bit pixels as the benchmark makes them, a result
-// buffer aligned for every kernel, and the reference result.
-struct Workload {
-    explicit Workload(size_t side_)
-        : side(side_), pixels(side_ * side_),
-          src_memory(allocate_workload_memory(pixels, g_huge_pages)),
-          dst_memory(allocate_workload_memory(pixels * sizeof(uint32_t), g_huge_pages)),
-          src(static_cast<uint8_t*>(src_memory.get())),
-          dst(static_cast<uint32_t*>(dst_memory.get())), expected(pixels)
-    {
-        // Each band's rows are first touched by the thread that filters that
-        // band in the all-core variants, so that on a machine with several
-        // memory nodes its pages sit on that thread's node. The pixels come
-        // from one generator per row, so the image does not depend on the
-        // number of bands.
-        for_each_band([&](unsigned band, unsigned bands) {
-            for (size_t y = band_start(side, band, bands); y < band_start(side, band + 1, bands);
-                 ++y) {
-                std::mt19937 rng(static_cast<uint32_t>(side * 65537 + y));
-                for (size_t x = 0; x < side; ++x)
-                    src[y * side + x] = static_cast<uint8_t>(rng() & 0x7F);
-                std::memset(dst + y * side, 0, side * sizeof(uint32_t));
-            }
-        });
-        const auto s = static_cast<int32_t>(side);
-        mean4_reference(s, s, src, expected.data());
-    }
-
-    // The share of the source and result that lies in huge pages.
-    double huge_page_share() const
-    {
-        const size_t bytes = pixels * BYTES_PER_PIXEL;
-        return double(huge_page_bytes(src, pixels) +
-                      huge_page_bytes(dst, pixels * sizeof(uint32_t))) /
-               double(bytes);
-    }
-
-    size_t side;
-    size_t pixels;
-    Workload_buffer src_memory;
-    Workload_buffer dst_memory;
-    uint8_t* src;
-    uint32_t* dst;
-    std::vector<uint32_t> expected;
-};
 
 // The workload of this side, made on first use; null, with the benchmark
 // reported as an error, when there is no memory for it.
@@ -107,7 +68,7 @@ Workload* workload(benchmark::State& state, size_t side)
     auto& slot = workloads[side];
     if (!slot) {
         try {
-            slot = std::make_unique<Workload>(side);
+            slot = std::make_unique<Workload>(side, g_huge_pages);
         } catch (const std::bad_alloc&) {
             const std::string s = std::to_string(side);
             state.SkipWithError(("cannot allocate the " + s + " x " + s + " workload").c_str());
@@ -132,24 +93,38 @@ double median(std::vector<double> samples)
     return quantile(std::move(samples), 0.5);
 }
 
-// The two roofs overlap only in part: a call takes the higher roof and
-// OVERLAP of the lower one. Fitted to one run of every variant at every size
-// on the development machine: 0 (the higher roof alone) put 58 % of the
-// points within 15 % of their model, the sum 39 %, and 0.4 the most, 83 %.
-constexpr double OVERLAP = 0.4;
-
-double modelled_ms(double compute_ms, double limit_ms)
+// The data caches in use, found once: Google Benchmark's, else the
+// operating system's.
+const std::vector<Cache_fact>& caches()
 {
-    return std::max(compute_ms, limit_ms) + OVERLAP * std::min(compute_ms, limit_ms);
+    static const std::vector<Cache_fact> found = [] {
+        std::vector<Cache_fact> from_benchmark;
+        for (const auto& cache : benchmark::CPUInfo::Get().caches)
+            from_benchmark.push_back(
+                {cache.level, cache.type, size_t(std::max(0, cache.size)), "google-benchmark", ""});
+        return choose_caches(from_benchmark, operating_system_caches(), memory_bytes());
+    }();
+    return found;
 }
 
-// The first-level data cache of this processor, as Google Benchmark reads it.
-size_t l1d_bytes()
+// Each cache into the run's context: "49152 bytes, from sysconf", and for a
+// size the explorer does not use, why. Where no first-level data cache is
+// known, the size the compute roofs assume instead.
+void describe_caches()
 {
-    for (const auto& cache : benchmark::CPUInfo::Get().caches)
-        if (cache.level == 1 && cache.type == "Data" && cache.size > 0)
-            return size_t(cache.size);
-    return 32 * 1024;
+    const bool l1d_known = std::any_of(caches().begin(), caches().end(), [](const Cache_fact& c) {
+        return cache_name(c) == "L1d" && c.reason_not_used.empty();
+    });
+    if (!l1d_known)
+        benchmark::AddCustomContext("cache_L1d", std::to_string(l1d_bytes(caches())) +
+                                                     " bytes, assumed: none reported");
+    for (const Cache_fact& cache : caches()) {
+        std::string text = std::to_string(cache.bytes) + " bytes, from " + cache.source;
+        if (!cache.reason_not_used.empty())
+            text.append("; not used: ").append(cache.reason_not_used);
+        std::string key = "cache_";
+        benchmark::AddCustomContext(key.append(cache_name(cache)), text);
+    }
 }
 
 template <typename Work> double seconds_taken(Work&& work)
@@ -215,6 +190,64 @@ std::string first_difference(const Explore_variant& variant, const Workload& w)
     return text;
 }
 
+// Once per variant and size, before any timing: every word must be the
+// reference's. The sentinel exposes words the variant leaves unwritten.
+// Empty if it passes; otherwise why not.
+std::string verify_once(const Explore_variant& variant, Workload& w)
+{
+    static std::set<std::pair<const Explore_variant*, size_t>> verified;
+    if (verified.count({&variant, w.side}) != 0)
+        return "";
+    const auto s = static_cast<int32_t>(w.side);
+    std::fill_n(w.dst, w.pixels, 0xA5A5A5A5u);
+    const int32_t status = variant.run(s, s, w.src, w.dst);
+    const std::string difference =
+        status == MEAN4_OK ? first_difference(variant, w)
+                           : variant.name + " returned status " + std::to_string(status);
+    if (difference.empty())
+        verified.insert({&variant, w.side});
+    return difference;
+}
+
+// The band a kernel's compute roof is sampled on at this side, made once.
+Compute_band& compute_band(const Mean4_kernel& kernel, size_t side)
+{
+    static std::map<std::pair<const Mean4_kernel*, size_t>, std::unique_ptr<Compute_band>> bands;
+    const size_t width = compute_band_width(side, l1d_bytes(caches()));
+    auto& band = bands[{&kernel, width}];
+    if (!band)
+        band = std::make_unique<Compute_band>(kernel, width, l1d_bytes(caches()));
+    return *band;
+}
+
+// What every iteration measures beside the timed call, in seconds.
+struct Paired_samples {
+    std::vector<double> call, limit, pattern, interior_ns_per_pixel, call_ns;
+};
+
+Paired_samples time_pairs(benchmark::State& state, const Explore_variant& variant, Workload& w)
+{
+    const auto s = static_cast<int32_t>(w.side);
+    const Mean4_stores stores = variant.kernel->stores;
+    Compute_band& band = compute_band(costed_as(*variant.kernel), w.side);
+    Paired_samples samples;
+    for (auto _ : state) {
+        samples.limit.push_back(seconds_taken([&] { run_limit(stores, variant.cores, w); }));
+        samples.pattern.push_back(seconds_taken([&] {
+            if (variant.cores == Cores::one)
+                three_row_pass(w.src, w.dst, w.side, w.side, stores);
+            else
+                three_row_pass_all_cores(w.src, w.dst, w.side, w.side, stores);
+        }));
+        const Compute_sample compute = band.sample();
+        samples.interior_ns_per_pixel.push_back(compute.interior_ns_per_pixel);
+        samples.call_ns.push_back(compute.call_ns);
+        samples.call.push_back(seconds_taken([&] { variant.run(s, s, w.src, w.dst); }));
+        state.SetIterationTime(samples.call.back());
+    }
+    return samples;
+}
+
 void filter_benchmark(benchmark::State& state, const Explore_variant& variant, size_t side)
 {
     if (!variant.supported()) {
@@ -226,57 +259,41 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
     if (workload_of_side == nullptr)
         return;
     Workload& w = *workload_of_side;
-    const auto s = static_cast<int32_t>(side);
-
-    // Once per variant and size, before any timing: every word must be the
-    // reference's. The sentinel exposes words the variant leaves unwritten.
-    static std::set<std::pair<const Explore_variant*, size_t>> verified;
-    if (verified.insert({&variant, side}).second) {
-        std::fill_n(w.dst, w.pixels, 0xA5A5A5A5u);
-        const int32_t status = variant.run(s, s, w.src, w.dst);
-        const std::string difference =
-            status == MEAN4_OK ? first_difference(variant, w)
-                               : variant.name + " returned status " + std::to_string(status);
-        if (!difference.empty()) {
-            verified.erase({&variant, side});
-            state.SkipWithError(difference.c_str());
-            return;
-        }
+    if (const std::string difference = verify_once(variant, w); !difference.empty()) {
+        state.SkipWithError(difference.c_str());
+        return;
     }
 
-    // On a shared machine the memory bandwidth drifts from second to second,
-    // so the ratio pairs each timed call with an untimed pass of its limit.
-    const Mean4_stores stores = variant.kernel->stores;
-    std::vector<double> call_seconds, limit_seconds;
-    for (auto _ : state) {
-        limit_seconds.push_back(seconds_taken([&] { run_limit(stores, variant.cores, w); }));
-        call_seconds.push_back(seconds_taken([&] { variant.run(s, s, w.src, w.dst); }));
-        state.SetIterationTime(call_seconds.back());
-    }
+    const Paired_samples samples = time_pairs(state, variant, w);
     set_counters(state, w);
-    const double call_ms = median(call_seconds) * 1e3;
-    const double limit_ms = median(limit_seconds) * 1e3;
+    const double call_ms = median(samples.call) * 1e3;
+    const double limit_ms = median(samples.limit) * 1e3;
     state.counters["limit_ms"] = limit_ms;
     state.counters["x_limit"] = call_ms / limit_ms;
     // The spread of the pairs: quartiles of each iteration's own ratio.
     std::vector<double> ratios;
-    for (size_t i = 0; i < call_seconds.size(); ++i)
-        ratios.push_back(call_seconds[i] / limit_seconds[i]);
+    for (size_t i = 0; i < samples.call.size(); ++i)
+        ratios.push_back(samples.call[i] / samples.limit[i]);
     state.counters["x_limit_q1"] = quantile(ratios, 0.25);
     state.counters["x_limit_q3"] = quantile(ratios, 0.75);
 
-    const Compute_cost cost = compute_cost(variant, l1d_bytes());
-    const double compute_ms = cost.ns_per_pixel * double(w.pixels) * 1e-6;
-    state.counters["compute_ns_per_pixel"] = cost.ns_per_pixel;
-    if (cost.tsc_per_pixel > 0)
-        state.counters["compute_tsc_per_pixel"] = cost.tsc_per_pixel;
-    state.counters["compute_ms"] = compute_ms;
-    const double model_ms = modelled_ms(compute_ms, limit_ms);
-    state.counters["model_ms"] = model_ms;
-    state.counters["x_model"] = call_ms / model_ms;
-    // Counters hold numbers only: what bounds the point goes in the label.
-    state.SetLabel("vs " + limit_name(stores, variant.cores) +
-                   (compute_ms > limit_ms ? ", bound=compute" : ", bound=memory"));
+    const unsigned threads = variant.cores == Cores::all ? unsigned(omp_get_max_threads()) : 1;
+    const Compute_sample compute{median(samples.interior_ns_per_pixel), median(samples.call_ns)};
+    const size_t band_width = compute_band_width(side, l1d_bytes(caches()));
+    const Roofs roofs{compute_ms(compute, band_width, side, threads),
+                      median(samples.pattern) * 1e3};
+    state.counters["compute_ns_per_pixel"] = compute.interior_ns_per_pixel / threads;
+    if (tsc_hz() > 0)
+        state.counters["compute_tsc_per_pixel"] =
+            compute.interior_ns_per_pixel / threads * 1e-9 * tsc_hz();
+    state.counters["compute_ms"] = roofs.compute_ms;
+    state.counters["pattern_ms"] = roofs.pattern_ms;
+    const Model model = model_time(roofs);
+    state.counters["model_ms"] = model.ms;
+    state.counters["x_model"] = call_ms / model.ms;
+    state.counters["memory_over_compute"] = roofs.pattern_ms / roofs.compute_ms;
+    std::string label = "vs " + limit_name(variant.kernel->stores, variant.cores);
+    state.SetLabel(label.append(", bound=").append(bound_name(model.bound)));
 }
 
 // What handing an empty job to every core costs, next to a call.
@@ -360,6 +377,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    describe_caches();
     register_benchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

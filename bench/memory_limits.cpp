@@ -23,3 +23,27 @@ void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t heig
     if (height > 1)
         limit_pass(src + (height - 1) * width, dst + (height - 1) * width, width, stores);
 }
+
+void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                              Mean4_stores stores)
+{
+    for_each_band([&](unsigned band, unsigned bands) {
+        size_t first = band_start(height, band, bands);
+        size_t end = band_start(height, band + 1, bands);
+        if (first >= end)
+            return;
+        if (first == 0) {
+            limit_pass(src, dst, width, stores);
+            ++first;
+        }
+        if (end == height && end > first) {
+            --end;
+            limit_pass(src + end * width, dst + end * width, width, stores);
+        }
+        // three_row_interior computes rows 1 .. height - 2 of the image it
+        // is given: start it one row above the band's first interior row.
+        if (first < end)
+            three_row_interior(src + (first - 1) * width, dst + (first - 1) * width, width,
+                               end - first + 2, stores);
+    });
+}

@@ -23,6 +23,12 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
 void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                     Mean4_stores stores);
 
+// three_row_pass over all cores, in the all-core variants' bands of rows:
+// each band's first and last rows read their neighbours in the bands beside
+// it, as the row kernels do.
+void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                              Mean4_stores stores);
+
 // The architecture's part of three_row_pass: rows 1 .. height - 2, the
 // processor checked and the streaming stores fenced once for all of them.
 void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,

@@ -6,7 +6,8 @@
 (c) each variant's x_limit against image size, where 1.0 is as fast as its
     limit, with the quartiles of its pairs as error bars;
 and prints, as Markdown, what bounds each variant at sides 256, 1024 and the
-largest: its x_limit, its x_model and its bound.
+largest (its x_limit, its x_model and its bound), then how many one-core
+points the model holds within 15 % and, for each point outside, why.
 
     build/test/mean4_explore --benchmark_repetitions=3 --benchmark_min_time=0.1 \\
         --benchmark_out=results.json --benchmark_out_format=json
@@ -33,7 +34,9 @@ SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 # Each pixel is one byte read and one 32-bit word written.
 BYTES_PER_PIXEL = 5
 COUNTERS = ("limit_ms", "x_limit", "x_limit_q1", "x_limit_q3", "compute_ns_per_pixel",
-            "compute_ms", "model_ms", "x_model")
+            "compute_ms", "pattern_ms", "model_ms", "x_model", "memory_over_compute")
+# How far a point may sit from its model and still count as explained.
+MODEL_TOLERANCE = 0.15
 TABLE_SIDES = (256, 1024)
 
 
@@ -96,7 +99,30 @@ def medians(benchmarks):
         values["limit"] = label[0]
         values["bound"] = next((p.removeprefix("bound=") for p in label if p.startswith("bound=")),
                                "")
+    add_pattern_model(results)
     return results
+
+
+def add_pattern_model(results):
+    """Where the run has no pattern_ms (explorers before the paired pattern
+    copy), the model from what such a run has: the compute roof, and the
+    three-row copy's own median (limit_*_3rows) as the memory roof of a
+    one-core variant. Unpaired, so the figures drift with the machine."""
+    for (name, side), r in results.items():
+        if "pattern_ms" in r or "compute_ms" not in r or name.endswith("_all_cores"):
+            continue
+        pattern = results.get((r["limit"] + "_3rows", side))
+        if pattern is None:
+            continue
+        r["pattern_ms"] = pattern["ms"]
+        r["model_ms"] = max(r["compute_ms"], r["pattern_ms"])
+        r["x_model"] = r["ms"] / r["model_ms"]
+        r["memory_over_compute"] = r["pattern_ms"] / r["compute_ms"]
+        r["recomputed"] = True
+    for r in results.values():
+        if "memory_over_compute" in r:
+            # The medians decide, not one repetition's label.
+            r["bound"] = "memory" if r["memory_over_compute"] > 1 else "compute"
 
 
 def skipped(benchmarks):
@@ -119,16 +145,34 @@ def style(variant, limit):
     return colours.get(base, "tab:olive"), line
 
 
+def caches(context):
+    """(name, bytes) of each data cache the run used: the explorer's own
+    cache_L1d, cache_L2, ... ("49152 bytes, from sysconf"), leaving out a size
+    it did not use or only assumed; from runs before those, Google
+    Benchmark's list."""
+    found = []
+    for key, text in context.items():
+        if (key.startswith("cache_") and isinstance(text, str) and "not used" not in text
+                and "assumed" not in text):
+            name = key.removeprefix("cache_")
+            if not name.endswith("i") and text.split(" ")[0].isdigit():
+                found.append((name, int(text.split(" ")[0])))
+    if found:
+        return sorted(found)
+    for cache in context.get("caches", []):
+        if cache.get("type") in ("Data", "Unified") and cache.get("size", 0) > 0:
+            name = f"L{cache.get('level', '?')}" + ("d" if cache.get("type") == "Data" else "")
+            found.append((name, cache["size"]))
+    return found
+
+
 def cache_sides(context):
     """(side, label) where the working set, source plus result, outgrows each
     data cache of the processor the run came from."""
     marks = []
-    for cache in context.get("caches", []):
-        if cache.get("type") in ("Data", "Unified") and cache.get("size", 0) > 0:
-            size = cache["size"]
-            kib = f"{size // 1024} KiB" if size < 1 << 20 else f"{size >> 20} MiB"
-            level = f"L{cache.get('level', '?')}" + ("d" if cache.get("type") == "Data" else "")
-            marks.append((math.sqrt(size / BYTES_PER_PIXEL), f"{level} {kib}"))
+    for name, size in caches(context):
+        kib = f"{size // 1024} KiB" if size < 1 << 20 else f"{size >> 20} MiB"
+        marks.append((math.sqrt(size / BYTES_PER_PIXEL), f"{name} {kib}"))
     return marks
 
 
@@ -238,6 +282,8 @@ def main(json_path, png_path):
     fig.tight_layout()
     fig.savefig(png_path, dpi=80)
     print(bound_table(results, variants, TABLE_SIDES + (full_side,)))
+    print()
+    print(model_report(results))
 
 
 def bound_table(results, variants, sides):
@@ -255,6 +301,45 @@ def bound_table(results, variants, sides):
                 model = f"{r['x_model']:.2f}" if "x_model" in r else "–"
                 cells.append(f"{r['x_limit']:.2f}, {model}, {r.get('bound') or '–'}")
         lines.append(f"| `{name}` | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
+
+
+def why(r):
+    """Why a point sits outside its model, from its roofs."""
+    x, bound = r["x_model"], r["bound"]
+    lower_share = min(r["memory_over_compute"], 1 / r["memory_over_compute"])
+    if x > 1:
+        if lower_share >= 0.5:
+            return (f"{bound}-bound, the other roof at {lower_share:.2f} of it: the kernel's "
+                    "arithmetic and its transfers overlap only in part")
+        return (f"{bound}-bound, with the other roof far below: the kernel runs slower than its "
+                "own data flow allows")
+    return (f"faster than its {bound} roof: the roof was measured high"
+            + (" (the copy with its pattern moves the bytes less well than the kernel)"
+               if bound == "memory" else ""))
+
+
+def model_accuracy(results):
+    """(points within MODEL_TOLERANCE, one-core points with a model, the
+    points outside as (name, side, result))."""
+    points = [(name, side, r) for (name, side), r in sorted(results.items())
+              if "x_model" in r and not name.endswith("_all_cores")]
+    outside = [(n, s, r) for n, s, r in points if abs(r["x_model"] - 1) > MODEL_TOLERANCE]
+    return len(points) - len(outside), len(points), outside
+
+
+def model_report(results):
+    """How many one-core points the model holds, and why each outside is."""
+    held, total, outside = model_accuracy(results)
+    if total == 0:
+        return "The run has no modelled point."
+    recomputed = any(r.get("recomputed") for r in results.values())
+    lines = [f"The model holds {held} of {total} one-core points within "
+             f"{MODEL_TOLERANCE:.0%} ({held / total:.0%})"
+             + (", recomputed from the run's unpaired three-row copies" if recomputed else "")
+             + (":" if outside else ".")]
+    for name, side, r in sorted(outside, key=lambda p: -abs(p[2]["x_model"] - 1)):
+        lines.append(f"- `{name}/{side}` x_model {r['x_model']:.2f}: {why(r)}")
     return "\n".join(lines)
 
 

@@ -78,9 +78,13 @@ TEST(Memory_limits, TheThreeRowPassWidensTheOrOfEachRowAndItsNeighbours)
                 for (int x = 0; x < width; ++x)
                     expected[size_t(y * width + x)] =
                         uint32_t(src.at(x, y - 1) | src.at(x, y) | src.at(x, y + 1));
-            Guarded_result result(src.pixel_count());
-            three_row_pass(src.pixels(), result.image, size_t(width), size_t(height), stores);
-            EXPECT_EQ(result.difference(expected, width), "");
+            // One core, then in bands: a band's edge rows read the bands beside it.
+            for (const bool all_cores : {false, true}) {
+                Guarded_result result(src.pixel_count());
+                (all_cores ? three_row_pass_all_cores : three_row_pass)(
+                    src.pixels(), result.image, size_t(width), size_t(height), stores);
+                EXPECT_EQ(result.difference(expected, width), "") << "all cores: " << all_cores;
+            }
         }
 }
 

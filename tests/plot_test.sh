@@ -76,10 +76,49 @@ print(' '.join(f'{n}/{s}={r[\"ms\"]:.1f}' for (n, s), r in sorted(results.items(
     [ "$drawn" = "avx2/256=1.2 avx2/1024=1.2" ] || { echo "$drawn" >out; fail "$results: drew '$drawn'"; }
 done
 
+# The model's report: a point is held within 15 % or named with its reason,
+# and a median's bound comes from memory_over_compute, which aggregates keep,
+# even where the repetitions' labels disagree.
+modelled() { # name side x_model memory_over_compute label-bound
+    printf '{"name": "%s/%s/manual_time", "run_name": "%s/%s/manual_time", "run_type": "iteration",
+             "real_time": 1.0, "time_unit": "ms", "limit_ms": 1.0, "x_limit": 1.0, "compute_ms": 1.0,
+             "pattern_ms": 1.0, "model_ms": 1.0, "x_model": %s, "memory_over_compute": %s,
+             "label": "vs limit_cached, bound=%s"}' "$1" "$2" "$1" "$2" "$3" "$4" "$5"
+}
+{
+    echo '{"benchmarks": ['
+    modelled avx2 256 1.05 0.5 compute; echo ","
+    modelled avx2 1024 1.30 0.8 compute; echo ","
+    modelled avx512 1024 0.80 3.0 memory; echo ","
+    modelled sse41 1024 1.40 1.2 memory; echo ","
+    modelled sse41 1024 1.40 1.3 compute; echo ","
+    modelled sse41 1024 1.40 1.4 compute; echo "]}"
+} >modelled.json
+report=$("$python" -c "import sys; sys.path.insert(0, '$(dirname "$plot")'); import plot
+results = plot.medians(plot.load('modelled.json')[0])
+print(results[('sse41', 1024)]['bound'])
+print(plot.model_report(results))" 2>&1)
+echo "$report" >out
+[ "$(sed -n 1p out)" = memory ] || fail "the median's bound should follow memory_over_compute"
+grep -q -F "holds 1 of 4 one-core points within 15%" out || fail "the count of held points"
+grep -q -F '`avx2/1024` x_model 1.30: compute-bound, the other roof at 0.80 of it' out ||
+    fail "a point slower than its model should say that its roofs overlap only in part"
+grep -q -F '`avx512/1024` x_model 0.80: faster than its memory roof' out ||
+    fail "a point faster than its model should say which roof was measured high"
+
 "$python" -c 'import matplotlib' 2>/dev/null || { echo "SKIP: the drawing cases need python3-matplotlib"; exit 77; }
 for results in repetitions.json aggregates.json; do
     rm -f chart.png
     "$python" "$plot" "$results" chart.png >out 2>&1 || fail "$results: exit status $?"
     [ -s chart.png ] || fail "$results: no chart was written"
+done
+# Every run in the results gallery draws, and says how well its model holds.
+gallery=$(cd "$(dirname "$0")/.." && pwd)/results
+for results in "$gallery"/*/*/results.json; do
+    [ -e "$results" ] || continue
+    rm -f chart.png
+    "$python" "$plot" "$results" chart.png >out 2>&1 || fail "$results: exit status $?"
+    [ -s chart.png ] || fail "$results: no chart was written"
+    grep -q "^The model holds [0-9]* of [0-9]* one-core points" out || fail "$results: no model report"
 done
 echo "PASS"

@@ -1,0 +1,212 @@
+#!/usr/bin/python3
+"""The results gallery: every processor the explorer has been run on, one
+folder each under results/, and one summary table across them.
+
+    /usr/bin/python3 bench/gallery.py add results.json [--program mean4.txt] [--commit C]
+    /usr/bin/python3 bench/gallery.py summary
+
+`add` files a run of the README's explorer command, made on this machine,
+under results/<processor>/<date>-<commit>/: the JSON as the explorer wrote
+it, its chart and tables (bench/plot.py), and the benchmark program's three
+lines where given. It writes results/<processor>/machine.md, the processor's
+name and caches, from this machine and the run's context, so run it on the
+machine that made the run. `summary` writes results/README.md from every
+run filed. Figures are never edited by hand: a new run is a new folder.
+
+Needs matplotlib (Debian: python3-matplotlib) to draw.
+"""
+import argparse
+import contextlib
+import io
+import json
+import os
+import platform
+import re
+import shutil
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import plot  # noqa: E402
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "results")
+PROGRAM_LINE = re.compile(r"^(\S+):\s+(\d+)$")
+
+
+def cpuinfo():
+    """This processor's name, family and model, from /proc/cpuinfo."""
+    fields = {}
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                key, _, value = line.partition(":")
+                fields.setdefault(key.strip(), value.strip())
+    except OSError:
+        pass
+    return fields
+
+
+def processor_folder(fields):
+    """"amd-epyc-family26-model2": the name and, where the processor says
+    them, its family and model, as a folder name."""
+    name = fields.get("model name") or fields.get("CPU implementer", "") + "-" + fields.get(
+        "CPU part", "") or platform.machine()
+    slug = re.sub(r"[^a-z0-9]+", "-", name.lower()).strip("-")
+    slug = re.sub(r"-(processor|\d+-core)", "", slug)
+    if "cpu family" in fields and "model" in fields:
+        slug += f"-family{fields['cpu family']}-model{fields['model']}"
+    return slug
+
+
+def run_folder_name(context, commit):
+    """"2026-12-09-1a2b3c4": the run's date and the commit it was built from,
+    by default the checkout's."""
+    date = context.get("date", "")[:10] or "undated"
+    if commit:
+        return f"{date}-{commit[:7]}"
+    try:
+        commit = subprocess.run(["git", "rev-parse", "--short=7", "HEAD"], capture_output=True,
+                                text=True, cwd=ROOT, check=True).stdout.strip()
+    except (OSError, subprocess.CalledProcessError):
+        commit = "unknown"
+    return f"{date}-{commit}"
+
+
+def machine_page(fields, context):
+    lines = [f"# {fields.get('model name', platform.machine())}", ""]
+    for key, label in (("cpu family", "family"), ("model", "model"), ("stepping", "stepping")):
+        if key in fields:
+            lines.append(f"- {label}: {fields[key]}")
+    lines.append(f"- logical processors: {context.get('num_cpus', os.cpu_count())}")
+    if "mhz_per_cpu" in context:
+        lines.append(f"- clock the run saw: {context['mhz_per_cpu']} MHz")
+    flags = fields.get("flags", "").split()
+    sets = [s for s in ("sse4_1", "avx2", "avx512f", "avx512bw", "avx512vbmi") if s in flags]
+    if sets or "Features" in fields:
+        lines.append("- vector sets: " + (" ".join(sets) or fields.get("Features", "")))
+    hypervisor = "hypervisor" in flags
+    lines.append(f"- virtual machine: {'yes' if hypervisor else 'no, or not said'}")
+    lines += ["", "Caches, as the run found them:", ""]
+    described = {k: v for k, v in context.items() if k.startswith("cache_")}
+    if described:
+        lines += [f"- {key.removeprefix('cache_')}: {text}" for key, text in sorted(described.items())]
+    elif plot.caches(context):
+        lines += [f"- {name}: {size} bytes" for name, size in plot.caches(context)]
+    else:
+        lines.append("- none recorded in the run (an explorer from before it found its own)")
+    return "\n".join(lines) + "\n"
+
+
+def add(json_path, program_path, commit):
+    benchmarks, context = plot.load(json_path)
+    fields = cpuinfo()
+    folder = os.path.join(ROOT, processor_folder(fields))
+    run = os.path.join(folder, run_folder_name(context, commit))
+    if os.path.exists(run):
+        sys.exit(f"gallery.py: {os.path.relpath(run)} is filed already")
+    os.makedirs(run)
+    shutil.copyfile(json_path, os.path.join(run, "results.json"))
+    if program_path:
+        shutil.copyfile(program_path, os.path.join(run, "mean4.txt"))
+    tables = io.StringIO()
+    with contextlib.redirect_stdout(tables):
+        plot.main(os.path.join(run, "results.json"), os.path.join(run, "roofline.png"))
+    with open(os.path.join(run, "tables.md"), "w") as f:
+        f.write(tables.getvalue())
+    with open(os.path.join(folder, "machine.md"), "w") as f:
+        f.write(machine_page(fields, context))
+    print(f"filed {os.path.relpath(run)}")
+
+
+def program_lines(run):
+    """{"C++": 678, ...} from the program's report, where the run has one."""
+    try:
+        with open(os.path.join(run, "mean4.txt")) as f:
+            return {m[1]: int(m[2]) for m in map(PROGRAM_LINE.match, f) if m}
+    except OSError:
+        return {}
+
+
+def best(results, all_cores, full_side):
+    """(name, ms, x_limit) of the fastest variant on the full image."""
+    points = [(r["ms"], name, r.get("x_limit")) for (name, side), r in results.items()
+              if side == full_side and not name.startswith("limit_")
+              and name.endswith("_all_cores") == all_cores]
+    if not points:
+        return None
+    ms, name, x_limit = min(points)
+    return name, ms, x_limit
+
+
+def summary_row(processor, run):
+    benchmarks, context = plot.load(os.path.join(run, "results.json"))
+    results = plot.medians(benchmarks)
+    full_side = max(side for _, side in results)
+    held, total, _ = plot.model_accuracy(results)
+    recomputed = any(r.get("recomputed") for r in results.values())
+    program = program_lines(run)
+    cells = [f"[{processor}]({processor}/machine.md)",
+             f"[{os.path.basename(run)}]({processor}/{os.path.basename(run)}/tables.md)",
+             " / ".join(f"{label} {ms}" for label, ms in program.items()) or "–"]
+    for all_cores in (False, True):
+        found = best(results, all_cores, full_side)
+        cells.append(f"`{found[0]}` {found[1]:.1f} ms, {found[2]:.2f}×" if found else "–")
+    cells.append(f"{held} of {total} ({held / total:.0%})" + (", recomputed" if recomputed else "")
+                 if total else "–")
+    cells.append(", ".join(f"{name} {size // 1024} KiB" for name, size in plot.caches(context))
+                 or "none recorded")
+    return "| " + " | ".join(cells) + " |"
+
+
+def summary():
+    rows = []
+    for processor in sorted(os.listdir(ROOT)):
+        folder = os.path.join(ROOT, processor)
+        if not os.path.isdir(folder):
+            continue
+        for run in sorted(os.listdir(folder), reverse=True):
+            if os.path.isfile(os.path.join(folder, run, "results.json")):
+                rows.append(summary_row(processor, os.path.join(folder, run)))
+    page = [
+        "# Results gallery",
+        "",
+        "Every processor the explorer has run on: one folder each, with the processor's name and",
+        "caches (`machine.md`) and one folder per run, holding the explorer's JSON from the",
+        "README's command, its chart and its tables. This page is generated by",
+        "`bench/gallery.py summary`; do not edit it.",
+        "",
+        "The columns: the benchmark program's three lines (ms for ten calls) where the run has",
+        "them; the fastest one-core and all-core variants on the full image, with their time",
+        "per call and `x_limit`; how many one-core points the model holds within 15 %",
+        "(\"recomputed\" for runs from before the explorer paired its roofs, whose model",
+        "`plot.py` rebuilds from unpaired medians); the data caches the run used.",
+        "",
+        "| processor | run | program (ms) | best one core | best all cores | model within 15 % "
+        "| caches |",
+        "|---|---|---|---|---|---|---|",
+    ] + rows
+    with open(os.path.join(ROOT, "README.md"), "w") as f:
+        f.write("\n".join(page) + "\n")
+    print(f"wrote results/README.md: {len(rows)} runs")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    commands = parser.add_subparsers(dest="command", required=True)
+    add_command = commands.add_parser("add", help="file a run made on this machine")
+    add_command.add_argument("json")
+    add_command.add_argument("--program", help="the benchmark program's output")
+    add_command.add_argument("--commit", help="the commit the run was built from, if not HEAD")
+    commands.add_parser("summary", help="write results/README.md")
+    arguments = parser.parse_args()
+    try:
+        if arguments.command == "add":
+            add(arguments.json, arguments.program, arguments.commit)
+        else:
+            summary()
+    except plot.Unusable as reason:
+        sys.exit(f"gallery.py: {reason}")
+
+
+if __name__ == "__main__":
+    main()
