@@ -37,3 +37,21 @@ int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t
 
 // Whether this processor and operating system can run the variant.
 bool mean4_vector_supported(bool wide);
+
+#if defined(__x86_64__) || defined(_M_X64)
+// The two row kernels behind mean4_vector on x86-64, for a caller that runs
+// its own frame: each computes `rows` consecutive interior rows starting at
+// src_row / dst_row, rows back to back, `width` bytes or words apart, and
+// checks nothing. width is a positive multiple of 16; the rows above the
+// first and below the last are readable, and so are the bytes just before
+// and after the rows. mean4_rows_128 (SSE4.1, 8 pixels a step) clamps the
+// edge columns itself, needs dst_row 16-byte aligned and runs only where
+// mean4_vector_supported(false) holds. mean4_rows_256 (AVX2, 16 pixels a
+// step) leaves both edge columns of every row for the caller to compute,
+// needs dst_row 32-byte aligned and runs only where
+// mean4_vector_supported(true) holds.
+void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
+void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
+#endif
+// On AArch64 the program's kernels, mean4_rows_neon and mean4_rows_sve, are
+// declared with the architecture's others in kernels/aarch64/mean4_kernels_aarch64.h.

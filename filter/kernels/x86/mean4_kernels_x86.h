@@ -2,15 +2,14 @@
 // kernels/mean4_kernels.h.
 #pragma once
 
+#include "mean4.h"
 #include "mean4_isa_x86.h"
 
 #include <cstddef>
 #include <cstdint>
 
-// The benchmark's two (rows_128_256.cpp): 8 pixels a step at SSE4.1, clamping
-// the edges, and 16 at AVX2, leaving them to the frame.
-void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
-void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
+// The benchmark's two, mean4_rows_128 and mean4_rows_256 (rows_128_256.cpp),
+// are public: mean4.h declares them.
 
 // The reference compiled again for AVX2 with the vectoriser on
 // (reference_autovec.cpp); any size of at least 1 x 1, like the reference.
