@@ -113,8 +113,11 @@ def add(json_path, program_path, commit):
         plot.main(os.path.join(run, "results.json"), os.path.join(run, "roofline.png"))
     with open(os.path.join(run, "tables.md"), "w") as f:
         f.write(tables.getvalue())
-    with open(os.path.join(folder, "machine.md"), "w") as f:
-        f.write(machine_page(fields, context))
+    # The newest run that recorded its caches describes the processor.
+    page = os.path.join(folder, "machine.md")
+    if not os.path.exists(page) or plot.caches(context):
+        with open(page, "w") as f:
+            f.write(machine_page(fields, context))
     print(f"filed {os.path.relpath(run)}")
 
 
@@ -153,7 +156,8 @@ def summary_row(processor, run):
         cells.append(f"`{found[0]}` {found[1]:.1f} ms, {found[2]:.2f}×" if found else "–")
     cells.append(f"{held} of {total} ({held / total:.0%})" + (", recomputed" if recomputed else "")
                  if total else "–")
-    cells.append(", ".join(f"{name} {size // 1024} KiB" for name, size in plot.caches(context))
+    cells.append(", ".join(f"{name} {size >> 20} MiB" if size >= 1 << 20 else
+                           f"{name} {size >> 10} KiB" for name, size in plot.caches(context))
                  or "none recorded")
     return "| " + " | ".join(cells) + " |"
 

@@ -6,6 +6,7 @@
 # matplotlib (Debian package python3-matplotlib).
 set -u
 plot=$(cd "$(dirname "$0")/../bench" && pwd)/plot.py
+gallery=$(cd "$(dirname "$0")/.." && pwd)/results
 python=${MEAN4_PYTHON:-/usr/bin/python3}
 [ -x "$python" ] || { echo "SKIP: $python is not installed"; exit 77; }
 work=$(mktemp -d)
@@ -113,12 +114,14 @@ for results in repetitions.json aggregates.json; do
     [ -s chart.png ] || fail "$results: no chart was written"
 done
 # Every run in the results gallery draws, and says how well its model holds.
-gallery=$(cd "$(dirname "$0")/.." && pwd)/results
+runs=0
 for results in "$gallery"/*/*/results.json; do
     [ -e "$results" ] || continue
+    runs=$((runs + 1))
     rm -f chart.png
     "$python" "$plot" "$results" chart.png >out 2>&1 || fail "$results: exit status $?"
     [ -s chart.png ] || fail "$results: no chart was written"
     grep -q "^The model holds [0-9]* of [0-9]* one-core points" out || fail "$results: no model report"
 done
+[ "$runs" -gt 0 ] || { echo "no run in $gallery" >out; fail "the gallery is empty"; }
 echo "PASS"
