@@ -10,13 +10,14 @@ under results/<processor>/<date>-<commit>/: the JSON as the explorer wrote
 it, its chart and tables (bench/plot.py), and the benchmark program's three
 lines where given. It writes results/<processor>/machine.md, the processor's
 name and caches, from this machine and the run's context, so run it on the
-machine that made the run. `summary` writes results/README.md from every
-run filed. Figures are never edited by hand: a new run is a new folder.
+machine that made the run. `summary` draws every run's chart and tables
+again, so that they follow plot.py, and writes results/README.md from them. Figures are never edited by hand: a new run is a new folder.
 
 Needs matplotlib (Debian: python3-matplotlib) to draw.
 """
 import argparse
 import contextlib
+import glob
 import io
 import json
 import os
@@ -108,17 +109,22 @@ def add(json_path, program_path, commit):
     shutil.copyfile(json_path, os.path.join(run, "results.json"))
     if program_path:
         shutil.copyfile(program_path, os.path.join(run, "mean4.txt"))
-    tables = io.StringIO()
-    with contextlib.redirect_stdout(tables):
-        plot.main(os.path.join(run, "results.json"), os.path.join(run, "roofline.png"))
-    with open(os.path.join(run, "tables.md"), "w") as f:
-        f.write(tables.getvalue())
+    draw(run)
     # The newest run that recorded its caches describes the processor.
     page = os.path.join(folder, "machine.md")
     if not os.path.exists(page) or plot.caches(context):
         with open(page, "w") as f:
             f.write(machine_page(fields, context))
     print(f"filed {os.path.relpath(run)}")
+
+
+def draw(run):
+    """A run's chart and tables, from its JSON."""
+    tables = io.StringIO()
+    with contextlib.redirect_stdout(tables):
+        plot.main(os.path.join(run, "results.json"), os.path.join(run, "roofline.png"))
+    with open(os.path.join(run, "tables.md"), "w") as f:
+        f.write(tables.getvalue())
 
 
 def program_lines(run):
@@ -139,6 +145,14 @@ def best(results, all_cores, full_side):
         return None
     ms, name, x_limit = min(points)
     return name, ms, x_limit
+
+
+def runs_newest_last(folder):
+    """The runs filed in a processor's folder, by the date their runs began."""
+    runs = [os.path.join(folder, r) for r in os.listdir(folder)
+            if os.path.isfile(os.path.join(folder, r, "results.json"))]
+    return sorted(runs, key=lambda run: plot.load(os.path.join(run, "results.json"))[1]
+                  .get("date", ""))
 
 
 def summary_row(processor, run):
@@ -163,14 +177,19 @@ def summary_row(processor, run):
 
 
 def summary():
-    rows = []
+    rows, charts = [], []
     for processor in sorted(os.listdir(ROOT)):
         folder = os.path.join(ROOT, processor)
-        if not os.path.isdir(folder):
-            continue
-        for run in sorted(os.listdir(folder), reverse=True):
-            if os.path.isfile(os.path.join(folder, run, "results.json")):
-                rows.append(summary_row(processor, os.path.join(folder, run)))
+        runs = runs_newest_last(folder) if os.path.isdir(folder) else []
+        for run in reversed(runs):
+            draw(run)
+            rows.append(summary_row(processor, run))
+        if runs:
+            newest = os.path.basename(runs[-1])
+            charts += ["", f"## {processor}, {newest}", "",
+                       f"![The explorer's chart of {processor}]({processor}/{newest}/roofline.png)"]
+    notes = sorted(os.path.relpath(path, ROOT) for path in
+                   glob.glob(os.path.join(ROOT, "*", "notes-*.md")))
     page = [
         "# Results gallery",
         "",
@@ -188,7 +207,12 @@ def summary():
         "| processor | run | program (ms) | best one core | best all cores | model within 15 % "
         "| caches |",
         "|---|---|---|---|---|---|---|",
-    ] + rows
+    ] + rows + ([
+        "",
+        "Earlier figures, copied by hand before the gallery kept runs: "
+        + ", ".join(f"[{os.path.dirname(n)}]({n})" for n in notes) + "."] if notes else []) + [
+        "",
+        "The newest run of each processor:"] + charts
     with open(os.path.join(ROOT, "README.md"), "w") as f:
         f.write("\n".join(page) + "\n")
     print(f"wrote results/README.md: {len(rows)} runs")
@@ -201,7 +225,7 @@ def main():
     add_command.add_argument("json")
     add_command.add_argument("--program", help="the benchmark program's output")
     add_command.add_argument("--commit", help="the commit the run was built from, if not HEAD")
-    commands.add_parser("summary", help="write results/README.md")
+    commands.add_parser("summary", help="redraw every run and write results/README.md")
     arguments = parser.parse_args()
     try:
         if arguments.command == "add":

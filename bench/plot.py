@@ -1,12 +1,15 @@
 #!/usr/bin/python3
-"""Draws the explorer's results in three charts:
-(a) each variant's time per call on the full image, with its own paired limit;
-(b) throughput against image size: every variant, both one-core memory roofs
-    (the limits) and each one-core variant's compute roof, dotted;
-(c) each variant's x_limit against image size, where 1.0 is as fast as its
-    limit, with the quartiles of its pairs as error bars;
-and prints, as Markdown, what bounds each variant at sides 256, 1024 and the
-largest (its x_limit, its x_model and its bound), then how many one-core
+"""Draws the explorer's results in one figure a person can read at a glance:
+(a) each variant's time per call on the full image, fastest first, with its
+    own paired limit and what bounds it;
+(b) small multiples of throughput against image size, one panel per data
+    flow (the reference and the compiler's, word domain, byte domain) and
+    kind of store (cached, streaming), each with the memory limit it is
+    measured against and a mark where the working set outgrows each cache;
+    a panel of the limits themselves;
+every variant coloured by its instruction set, one core solid and all cores
+dashed. Prints, as Markdown, what bounds each variant at sides 256, 1024 and
+the largest (its x_limit, its x_model and its bound), then how many one-core
 points the model holds within 15 % and, for each point outside, why.
 
     build/test/mean4_explore --benchmark_repetitions=3 --benchmark_min_time=0.1 \\
@@ -134,15 +137,32 @@ def skipped(benchmarks):
     return out
 
 
-def style(variant, limit):
-    """Colour by instruction set and data flow; dashes for all cores, dots for
-    streaming stores (the limit the explorer measured the variant against)."""
-    colours = {"scalar": "black", "autovec": "tab:gray", "sse41": "tab:brown",
-               "avx2": "tab:blue", "avx512": "tab:purple", "avx2_bytes": "tab:green",
-               "avx512_bytes": "tab:red"}
-    base = variant.removesuffix("_all_cores").removesuffix("_stream")
-    line = "--" if limit.endswith("_all_cores") else (":" if "streaming" in limit else "-")
-    return colours.get(base, "tab:olive"), line
+# One colour per instruction set, on either architecture.
+SET_COLOURS = {"scalar": "black", "autovec": "tab:gray", "sse41": "tab:brown", "avx2": "tab:blue",
+               "avx512": "tab:purple", "neon": "tab:cyan", "sve": "tab:green",
+               "sve2": "tab:red"}
+LIMIT_COLOURS = {"limit_cached": "gold", "limit_streaming": "darkorange",
+                 "limit_cached_3rows": "khaki", "limit_streaming_3rows": "sandybrown"}
+
+
+def instruction_set(variant):
+    """"avx2" for avx2_bytes_stream_all_cores; "autovec" for autovec."""
+    return variant.split("_")[0]
+
+
+def colour(variant):
+    return SET_COLOURS.get(instruction_set(variant), "tab:olive")
+
+
+def flow(variant):
+    """The panel column a variant belongs to."""
+    if instruction_set(variant) in ("scalar", "autovec"):
+        return "reference and compiler"
+    return "byte domain" if "_bytes" in variant else "word domain"
+
+
+def streaming(variant):
+    return "_stream" in variant.removesuffix("_all_cores")
 
 
 def caches(context):
@@ -176,45 +196,55 @@ def cache_sides(context):
     return marks
 
 
-def draw_against_size(axes, results, names, value, context, spread=None, roof=None):
-    """One curve per name of value(side, result) against the image side, with
-    a mark where the working set passes each cache; spread(result) gives
-    error bars (low, high), roof(result) a level to draw dotted."""
-    limit_colours = {"limit_cached": "gold", "limit_streaming": "orange"}
-    for name in names:
-        points = sorted((side, value(side, r)) for (n, side), r in results.items() if n == name)
-        points = [(side, y) for side, y in points if y is not None]
-        if not points:
-            continue
-        limit = next((r["limit"] for (n, _), r in results.items() if n == name), "")
-        colour, line = (limit_colours[name], "-") if name in limit_colours else style(name, limit)
-        xs, ys = [side for side, _ in points], [y for _, y in points]
-        width = 3 if name in limit_colours else 1.2
-        if spread:
-            bars = [spread(results[(name, side)]) for side in xs]
-            if all(bars):
-                axes.errorbar(xs, ys, yerr=[[max(0, y - lo) for y, (lo, _) in zip(ys, bars)],
-                                            [max(0, hi - y) for y, (_, hi) in zip(ys, bars)]],
-                              fmt="none", ecolor=colour, elinewidth=0.8, capsize=2)
-        axes.plot(xs, ys, marker="o", markersize=3, color=colour, linestyle=line, linewidth=width,
-                  label=name)
-        if roof and not name.endswith("_all_cores"):
-            level = next((roof(r) for (n, _), r in results.items() if n == name and roof(r)), None)
-            if level:
-                axes.axhline(level, color=colour, linestyle=(0, (1, 3)), linewidth=0.9)
-    sides = sorted({side for _, side in results})
-    axes.set_xscale("log")
-    axes.set_xticks(sides, [str(side) for side in sides])
-    axes.minorticks_off()
+def gigapixels(side, r):
+    return side * side / (r["ms"] * 1e-3) / 1e9
+
+
+def draw_series(axes, results, name, colour_, line, width=1.4):
+    points = sorted((side, gigapixels(side, r)) for (n, side), r in results.items() if n == name)
+    if points:
+        axes.plot([p[0] for p in points], [p[1] for p in points], marker="o", markersize=3,
+                  color=colour_, linestyle=line, linewidth=width, label=name)
+
+
+def mark_caches(axes, sides, context):
     for side, label in cache_sides(context):
         if sides and sides[0] <= side <= sides[-1]:
             axes.axvline(side, color="gray", linestyle="-.", linewidth=0.8)
-            axes.text(side, 1.0, " " + label, transform=axes.get_xaxis_transform(), fontsize=7,
-                      va="top", color="gray")
-    axes.set_xlabel("image side in pixels (the working set, 5 bytes a pixel, passes each cache at "
-                    "its mark)")
+            axes.text(side, 0.02, " " + label, transform=axes.get_xaxis_transform(), fontsize=7,
+                      color="gray", rotation=90, va="bottom")
+
+
+def size_axis(axes, sides):
+    axes.set_xscale("log")
+    axes.set_xticks(sides, [str(side) for side in sides])
+    axes.minorticks_off()
     axes.grid(True, which="both", alpha=0.3)
-    axes.legend(fontsize=7, ncol=4, loc="upper center", bbox_to_anchor=(0.5, -0.1))
+
+
+def draw_full_image(axes, results, variants, full_side, benchmarks):
+    """Each variant's time on the full image, fastest on top, with its paired
+    limit as a tick, x_limit and bound beside it."""
+    bars = sorted(((name, results[(name, full_side)]) for name in variants
+                   if (name, full_side) in results), key=lambda item: -item[1]["ms"])
+    names = [name for name, _ in bars]
+    axes.barh(names, [r["ms"] for _, r in bars], color=[colour(n) for n in names], alpha=0.75,
+              hatch=["//" if streaming(n) else "" for n in names], edgecolor="white")
+    axes.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=200,
+                 color="black", zorder=3, label="its memory limit, paired")
+    for name, r in bars:
+        bound = f", {r['bound']}-bound" if r.get("bound") else ""
+        axes.text(r["ms"], name, f" {r['ms']:.1f} ms, {r.get('x_limit', 0):.2f}× limit{bound}",
+                  va="center", fontsize=7)
+    for name, message in skipped(benchmarks).items():
+        if name not in names and not name.startswith("limit_"):
+            axes.barh(name, 0)
+            axes.text(0, name, "  " + message, va="center", fontsize=7)
+    axes.tick_params(axis="y", labelsize=7)
+    axes.set_xlabel(f"ms per call, {full_side} × {full_side} (median)")
+    axes.set_title("Full image: fastest on top", fontsize=10)
+    axes.margins(x=0.65)
+    axes.legend(fontsize=7, loc="lower right")
 
 
 def main(json_path, png_path):
@@ -229,58 +259,63 @@ def main(json_path, png_path):
         raise Unusable("needs matplotlib (Debian package python3-matplotlib)")
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    from matplotlib.lines import Line2D
+    from matplotlib.patches import Patch
     variants = sorted({name for name, _ in results if not name.startswith("limit_")})
-    full_side = max((side for _, side in results), default=0)
-    fig, (full, throughput, ratio) = plt.subplots(1, 3, figsize=(21, 9))
+    sides = sorted({side for _, side in results})
+    full_side = max(sides, default=0)
 
-    # (a) The full image: each variant's time, and its own limit as a tick.
-    bars = sorted(((name, results[(name, full_side)]) for name in variants
-                   if (name, full_side) in results), key=lambda item: -item[1]["ms"])
-    names = [name for name, _ in bars]
-    full.barh(names, [r["ms"] for _, r in bars], color=[style(n, r["limit"])[0] for n, r in bars],
-              alpha=0.7)
-    full.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=300,
-                 color="black", zorder=3, label="its limit, paired")
-    for (name, r) in bars:
-        full.text(r["ms"], name, f" {r['ms']:.1f} ms, {r.get('x_limit', 0):.2f}x", va="center",
-                  fontsize=7)
-    for name, message in skipped(benchmarks).items():
-        if name not in names:
-            full.barh(name, 0)
-            full.text(0, name, "  " + message, va="center", fontsize=7)
-    full.set_xlabel(f"milliseconds per call, {full_side} x {full_side} (median)")
-    full.set_title("Full image: each variant and its paired limit")
-    full.legend(fontsize=8, loc="lower right")
+    fig = plt.figure(figsize=(17, 10))
+    grid = fig.add_gridspec(2, 4, width_ratios=(1.3, 1, 1, 1), left=0.1, right=0.99, top=0.93,
+                            bottom=0.14, wspace=0.25, hspace=0.3)
+    draw_full_image(fig.add_subplot(grid[:, 0]), results, variants, full_side, benchmarks)
 
-    # (b) Throughput against size, the one-core limits drawn thick.
-    def gigapixels(side, r):
-        return side * side / (r["ms"] * 1e-3) / 1e9
+    columns = ("reference and compiler", "word domain", "byte domain")
+    first = None
+    for row, stores in enumerate(("cached", "streaming")):
+        for column, data_flow in enumerate(columns):
+            axes = fig.add_subplot(grid[row, column + 1], sharey=first)
+            first = first or axes
+            if stores == "streaming" and data_flow == "reference and compiler":
+                # No streaming reference: the limits themselves instead.
+                for name, limit_colour in LIMIT_COLOURS.items():
+                    draw_series(axes, results, name, limit_colour, "-", 2)
+                    draw_series(axes, results, name + "_all_cores", limit_colour, "--", 2)
+                axes.set_title("the memory limits", fontsize=10)
+                axes.legend(fontsize=6, loc="lower left")
+            else:
+                limit = "limit_" + stores
+                draw_series(axes, results, limit, LIMIT_COLOURS[limit], "-", 3)
+                draw_series(axes, results, limit + "_all_cores", LIMIT_COLOURS[limit], "--", 3)
+                for name in variants:
+                    if flow(name) == data_flow and streaming(name) == (stores == "streaming"):
+                        draw_series(axes, results, name, colour(name),
+                                    "--" if name.endswith("_all_cores") else "-")
+                axes.set_title(f"{data_flow}, {stores} stores", fontsize=10)
+            size_axis(axes, sides)
+            mark_caches(axes, sides, context)
+            axes.set_yscale("log")
+            if column == 0:
+                axes.set_ylabel("gigapixels per second (median)")
+            if row == 1:
+                axes.set_xlabel("image side (pixels)")
 
-    def compute_roof(r):
-        ns = r.get("compute_ns_per_pixel")
-        return 1 / ns if ns else None
-
-    draw_against_size(throughput, results, variants + ["limit_cached", "limit_streaming"],
-                      gigapixels, context, roof=compute_roof)
-    throughput.set_yscale("log")
-    throughput.set_ylabel("gigapixels per second (median); dotted: each one-core variant's "
-                          "compute roof")
-    throughput.set_title("Throughput against image size: the memory roofs thick, compute roofs "
-                         "dotted")
-
-    # (c) Each variant against its own limit at every size.
-    def quartiles(r):
-        return (r["x_limit_q1"], r["x_limit_q3"]) if "x_limit_q1" in r else None
-
-    draw_against_size(ratio, results, variants, lambda side, r: r.get("x_limit"), context,
-                      spread=quartiles)
-    ratio.axhline(1.0, color="black", linewidth=1)
-    ratio.set_yscale("log")
-    ratio.set_ylabel("time over its paired limit's (x_limit, median)")
-    ratio.set_title("Each variant against its limit: 1.0 is as fast as the widening copy")
-
-    fig.tight_layout()
-    fig.savefig(png_path, dpi=80)
+    sets_present = sorted({instruction_set(n) for n in variants}, key=list(SET_COLOURS).index
+                          if all(instruction_set(n) in SET_COLOURS for n in variants) else str)
+    handles = [Patch(color=colour(s), label=s) for s in sets_present]
+    handles += [Line2D([], [], color="black", linestyle="-", label="solid: one core"),
+                Line2D([], [], color="black", linestyle="--", label="dashed: all cores"),
+                Line2D([], [], color=LIMIT_COLOURS["limit_cached"], linewidth=3,
+                       label="cached limit"),
+                Line2D([], [], color=LIMIT_COLOURS["limit_streaming"], linewidth=3,
+                       label="streaming limit"),
+                Line2D([], [], color="gray", linestyle="-.", label="working set = a cache")]
+    fig.legend(handles=handles, loc="lower center", ncol=min(len(handles), 7), fontsize=9,
+               frameon=False)
+    fig.suptitle(f"mean4_explore: each variant against the memory limits, by data flow and store "
+                 f"kind ({context.get('date', '')[:10]}; hatched bars: streaming stores)",
+                 fontsize=12)
+    fig.savefig(png_path, dpi=90)
     print(bound_table(results, variants, TABLE_SIDES + (full_side,)))
     print()
     print(model_report(results))
