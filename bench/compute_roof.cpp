@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <random>
-#include <string>
+#include <string_view>
 
 namespace {
 
@@ -84,13 +84,10 @@ double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, 
 
 const Mean4_kernel& costed_as(const Mean4_kernel& kernel)
 {
-    const std::string name = kernel.name;
-    const std::string suffix = "_stream";
-    if (kernel.stores != Mean4_stores::streaming || !name.ends_with(suffix))
+    if (kernel.costed_as == nullptr)
         return kernel;
-    const std::string twin = name.substr(0, name.size() - suffix.size());
     for (const Explore_variant& other : explore_variants())
-        if (other.kernel->name == twin && other.kernel->stores == Mean4_stores::cached)
+        if (std::string_view(other.kernel->name) == kernel.costed_as)
             return *other.kernel;
     return kernel;
 }

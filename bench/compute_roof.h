@@ -64,8 +64,6 @@ size_t compute_band_width(size_t side, size_t l1d_bytes);
 // taken on rows of band_width pixels, shared among `threads` cores.
 double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, unsigned threads);
 
-// The kernel whose cost stands for this one's. Non-temporal stores cannot be
-// timed apart from memory: even into a band that fits the first-level cache
-// they drain to memory. A streaming kernel is therefore costed as its cached
-// twin, the row of the same name without "_stream", where there is one.
+// The kernel whose cost stands for this one's: the row it names as
+// costed_as (a streaming kernel's cached twin), else itself.
 const Mean4_kernel& costed_as(const Mean4_kernel& kernel);

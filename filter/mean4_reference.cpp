@@ -1,7 +1,7 @@
 // The scalar reference: the ground truth the vector variants must match word
 // for word, and the baseline they are timed against. This file is built
 // without the compiler's auto-vectoriser so that it measures scalar code.
-// mean4_reference_autovec.cpp compiles it again for the explorer, for a vector
+// kernels/<architecture>/reference_autovec.cpp compiles it again for the explorer, for a vector
 // instruction set (REFERENCE_TARGET) and with the vectoriser on.
 #include "mean4.h"
 #include "mean4_scalar_row.h"

@@ -220,12 +220,9 @@ TEST(VectorVariants, EachOverwritesEveryWordTheOtherWrote)
     // The benchmark runs the wide variant into the buffer the narrow one filled
     // without clearing it; a word the second run skipped would keep the first
     // run's value. Filtering a different image second makes that visible.
-    // The program's own rows name the two variants' sets: its narrow one and
-    // its wide one, after the reference.
-    const std::span<const Mean4_kernel> program = mean4_benchmark_kernels();
     for (const bool wide : {false, true})
         if (!mean4_vector_supported(wide))
-            GTEST_SKIP() << "this processor lacks " << program[wide ? 2 : 1].isa.name;
+            GTEST_SKIP() << "this processor lacks " << mean4_program_kernel(wide).isa.name;
     const Image first = random_image(48, 6, 7);
     const Image second = random_image(48, 6, 8);
     for (const bool wide_first : {false, true}) {

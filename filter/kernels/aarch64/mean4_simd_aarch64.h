@@ -1,13 +1,16 @@
-// What the AArch64 kernel files share: the stores, the neighbours of a NEON
-// step, and the NEON word-domain loop, which the program's kernel and the
-// explorer's streaming one both run. NEON is part of every AArch64
-// processor, so none of it needs a target of its own. Internal linkage:
-// every kernel file gets its own copies.
+// What the AArch64 kernel files share, and the explorer's memory limits with
+// them: the stores, the neighbours of a NEON step, and the NEON word-domain
+// loop, which the program's kernel and the explorer's streaming one both
+// run. NEON is part of every AArch64 processor, so none of it needs a target
+// of its own. Internal linkage: every file gets its own copies.
 #pragma once
 
 #include <arm_neon.h>
 #include <cstddef>
 #include <cstdint>
+
+// The helpers and steps that must melt into the loop that calls them.
+#define MEAN4_ALWAYS_INLINE MEAN4_ALWAYS_INLINE
 
 namespace {
 
@@ -15,8 +18,8 @@ namespace {
 // streamed. STNP, the non-temporal store pair, has no intrinsic; it writes
 // two registers of four words each without reading the line first.
 template <bool streaming>
-inline __attribute__((always_inline)) void
-store_16_words(uint32_t* out, uint32x4_t w0, uint32x4_t w1, uint32x4_t w2, uint32x4_t w3)
+MEAN4_ALWAYS_INLINE void store_16_words(uint32_t* out, uint32x4_t w0, uint32x4_t w1, uint32x4_t w2,
+                                        uint32x4_t w3)
 {
     if constexpr (streaming) {
         asm volatile("stnp %q[w0], %q[w1], [%[out]]\n\t"
@@ -41,8 +44,7 @@ inline void fence_streaming_stores()
 
 // Sixteen 16-bit means as sixteen words at out.
 template <bool streaming>
-inline __attribute__((always_inline)) void store_words(uint32_t* out, uint16x8_t low,
-                                                       uint16x8_t high)
+MEAN4_ALWAYS_INLINE void store_words(uint32_t* out, uint16x8_t low, uint16x8_t high)
 {
     store_16_words<streaming>(out, vmovl_u16(vget_low_u16(low)), vmovl_high_u16(low),
                               vmovl_u16(vget_low_u16(high)), vmovl_high_u16(high));
@@ -54,8 +56,7 @@ struct Neighbours {
     uint8x16_t left, right;
 };
 
-inline __attribute__((always_inline)) Neighbours neighbours(const uint8_t* row, size_t x,
-                                                            size_t width)
+MEAN4_ALWAYS_INLINE Neighbours neighbours(const uint8_t* row, size_t x, size_t width)
 {
     Neighbours n = {vld1q_u8(row + x - 1), vld1q_u8(row + x + 1)};
     if (x == 0)

@@ -62,15 +62,18 @@ void mean4_rows_sve2_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_r
         const uint8_t* below = row + width;
         for (uint64_t x = 0; x < width; x += lanes) {
             const svbool_t in_row = svwhilelt_b8_u64(x, width);
-            const svuint8_t a = svld1_u8(in_row, row + x - 1);
-            const svuint8_t b = svld1_u8(in_row, row + x + 1);
-            const svuint8_t c = svld1_u8(in_row, above + x);
-            const svuint8_t d = svld1_u8(in_row, below + x);
-            const svuint8_t u = svrhadd_u8_x(in_row, a, b);
-            const svuint8_t v = svrhadd_u8_x(in_row, c, d);
+            const svuint8_t left = svld1_u8(in_row, row + x - 1);
+            const svuint8_t right = svld1_u8(in_row, row + x + 1);
+            const svuint8_t up = svld1_u8(in_row, above + x);
+            const svuint8_t down = svld1_u8(in_row, below + x);
+            // The _x forms leave lanes outside the row undefined; every store
+            // below is predicated, so none of them is ever written.
+            const svuint8_t u = svrhadd_u8_x(in_row, left, right);
+            const svuint8_t v = svrhadd_u8_x(in_row, up, down);
             const svuint8_t odd = svorr_u8_x(
-                in_row, svorr_u8_x(in_row, sveor_u8_x(in_row, u, v), sveor_u8_x(in_row, a, b)),
-                sveor_u8_x(in_row, c, d));
+                in_row,
+                svorr_u8_x(in_row, sveor_u8_x(in_row, u, v), sveor_u8_x(in_row, left, right)),
+                sveor_u8_x(in_row, up, down));
             const svuint8_t means =
                 svsub_u8_x(in_row, svrhadd_u8_x(in_row, u, v), svand_n_u8_x(in_row, odd, 1));
             // Bytes to halves to words, a quarter of the vector per store.

@@ -12,7 +12,8 @@
 
 // Every set, in order; each includes the ones before it, so a processor that
 // lacks one lacks every later one too. ID, the name messages use, and the
-// widest vector in bytes. The test build reads this list to know what each
+// alignment its row kernels' results need in bytes (the widest vector they
+// store). The test build reads this list to know what each
 // emulated processor lacks: keep one set per line, in this form.
 #define MEAN4_X86_SETS(SET)                                                                        \
     SET(BASELINE, "x86-64", 16)                                                                    \

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The benchmark's two, mean4_rows_128 and mean4_rows_256 (rows_128_256.cpp),
+// The benchmark's two, mean4_rows_128 and mean4_rows_256 (rows_sse41_avx2.cpp),
 // are public: mean4.h declares them.
 
 // The reference compiled again for AVX2 with the vectoriser on

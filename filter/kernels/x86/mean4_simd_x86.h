@@ -1,8 +1,10 @@
-// Small helpers the x86 kernel files share. Each carries the instruction set
-// it needs, like the kernels, and is always inlined into a kernel of that set
-// or a later one; none is ever called on its own, so none can run on a
-// processor that lacks its set. They have internal linkage: every kernel file
-// gets its own inlined copies, and the linker has none to merge across files.
+// What the x86 kernel files share, and the explorer's memory limits with
+// them: small helpers and the AVX2 word-domain row loop. Each carries the
+// instruction set it needs, like the kernels, and is always inlined into a
+// kernel of that set or a later one; none is ever called on its own, so none
+// can run on a processor that lacks its set. They have internal linkage:
+// every file gets its own inlined copies, and the linker has none to merge
+// across files.
 #pragma once
 
 #include "mean4_isa_x86.h"
@@ -11,11 +13,8 @@
 #include <cstdint>
 #include <immintrin.h>
 
-// GCC 12's 512-bit widening intrinsics start from _mm512_undefined_epi32(),
-// which its -Wmaybe-uninitialized takes for a read of an uninitialised value.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+// The helpers and steps that must melt into the loop that calls them.
+#define MEAN4_ALWAYS_INLINE inline __attribute__((always_inline))
 
 namespace {
 
@@ -54,14 +53,86 @@ inline void store_16_words(uint32_t* out, __m512i words)
 // Makes the compiler load a vector once, into a register: where a neighbour
 // feeds two operations, GCC left to itself folds a fresh load into both,
 // which doubles the loads, the resource the byte kernels run short of first.
-MEAN4_TARGET(AVX2) inline __attribute__((always_inline)) void keep_in_register(__m256i& vector)
+MEAN4_TARGET(AVX2) MEAN4_ALWAYS_INLINE void keep_in_register(__m256i& vector)
 {
     asm("" : "+v"(vector));
 }
 
-MEAN4_TARGET(AVX512BW) inline __attribute__((always_inline)) void keep_in_register(__m512i& vector)
+MEAN4_TARGET(AVX512BW) MEAN4_ALWAYS_INLINE void keep_in_register(__m512i& vector)
 {
     asm("" : "+v"(vector));
+}
+
+// The AVX2 word-domain row loop: sixteen pixels a step in 16-bit lanes,
+// where four pixels sum to at most 1020. Shared by the program's
+// mean4_rows_256 (cached stores, edge columns left to the frame) and the
+// explorer's mean4_rows_avx2_stream (streaming stores, edges clamped).
+//
+// Preconditions: width is a non-zero multiple of 16; rows >= 1; the row above
+// the first row and the row below the last are readable, and so are the byte
+// before the first row and the byte after the last; dst_row is 32-byte
+// aligned.
+//
+// Loading the row one byte to each side gives the horizontal neighbours
+// without any lane moves; the centre is never loaded. So every row is treated
+// as endless: column 0 takes the previous row's last pixel as its left
+// neighbour and the last column the next row's first pixel as its right one.
+// With clamp_edges the pixel itself is put in their place; without, both edge
+// columns are wrong on return, and in exchange the loop has no scalar work.
+template <bool streaming, bool clamp_edges>
+MEAN4_TARGET(AVX2)
+inline void rows_256_words(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+{
+    const uint8_t* row = src_row;
+    const uint8_t* above = src_row - width;
+    uint32_t* out = dst_row;
+
+    for (; rows != 0; --rows) {
+        // Ask for the row's first result line in a writable state ahead of
+        // the first store. Written as an instruction, not as an intrinsic
+        // that would add its own feature to the kernel's set: processors that
+        // lack prefetchw execute it as a no-op, so it is no requirement.
+        // Streaming stores do not go through the cache, so they skip it.
+        if (!streaming)
+            asm("prefetchw %0" : : "m"(*out));
+        const short first_pixel = row[0];
+        const short last_pixel = row[width - 1];
+
+        for (size_t remaining = width; remaining != 0; remaining -= 16) {
+            __m256i left = load_16_pixels(row - 1);
+            __m256i right = load_16_pixels(row + 1);
+            if (clamp_edges && remaining == width)
+                left = _mm256_insert_epi16(left, first_pixel, 0);
+            if (clamp_edges && remaining == 16)
+                right = _mm256_insert_epi16(right, last_pixel, 15);
+            // The row below is the only one not yet in cache. With streaming
+            // stores the hardware prefetcher falls behind on it: ask 2 KiB
+            // ahead. A prefetch past the image is harmless.
+            if (streaming)
+                _mm_prefetch(reinterpret_cast<const char*>(row + width + 2048), _MM_HINT_T0);
+            const __m256i down = load_16_pixels(row + width);
+            const __m256i up = load_16_pixels(above);
+
+            const __m256i sum =
+                _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(right, left), down), up);
+            const __m256i mean = _mm256_srli_epi16(sum, 2);
+
+            // Widening to 32 bits reads the low 128-bit half only, so exchange
+            // the halves to bring lanes 8-15 down for the second store.
+            const __m256i halves_exchanged = _mm256_permute2x128_si256(mean, mean, 0x01);
+            store_8_words<streaming>(out, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(mean)));
+            store_8_words<streaming>(
+                out + 8, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(halves_exchanged)));
+
+            row += 16;
+            above += 16;
+            out += 16;
+        }
+    }
+    // Streaming stores are weakly ordered: make them visible before whoever
+    // reads the result learns that it is done.
+    if (streaming)
+        _mm_sfence();
 }
 
 } // namespace

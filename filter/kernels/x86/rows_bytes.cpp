@@ -99,43 +99,51 @@ inline void store_32_words(uint32_t* out, __m256i means)
     store_8_words<streaming>(out + 24, _mm256_cvtepu8_epi32(_mm_srli_si128(high, 8)));
 }
 
-template <bool streaming, Step step, Beside_row beside>
-MEAN4_TARGET(AVX2)
-inline __attribute__((always_inline)) void step_256(const uint8_t* above, const uint8_t* row,
-                                                    const uint8_t* below, uint32_t* out)
-{
+// A step's left and right neighbours.
+struct Beside_256 {
     __m256i left, right;
-    if constexpr (beside == Beside_row::readable) {
-        // The bytes before and after the row are the adjacent rows' pixels:
-        // load them, then put the edge pixels in their place.
-        left = load_32(row - 1);
-        right = load_32(row + 1);
-        if constexpr (starts_row(step))
-            left = _mm256_insert_epi8(left, static_cast<char>(row[0]), 0);
-        if constexpr (ends_row(step))
-            right = _mm256_insert_epi8(right, static_cast<char>(row[31]), 31);
-    } else if constexpr (step != Step::middle) {
-        const __m256i centre = load_32(row);
-        // Bytes 16..31 of the centre moved to the low lane, zero above, and
-        // the reverse: what the one-byte shifts across the lanes bring in.
-        if constexpr (starts_row(step)) {
-            const __m256i low_lane_up = _mm256_permute2x128_si256(centre, centre, 0x08);
-            left = _mm256_or_si256(_mm256_alignr_epi8(centre, low_lane_up, 15),
-                                   _mm256_setr_epi32(row[0], 0, 0, 0, 0, 0, 0, 0));
-        } else {
-            left = load_32(row - 1);
-        }
-        if constexpr (ends_row(step)) {
-            const __m256i high_lane_down = _mm256_permute2x128_si256(centre, centre, 0x81);
-            right = _mm256_insert_epi8(_mm256_alignr_epi8(high_lane_down, centre, 1),
-                                       static_cast<char>(row[31]), 31);
-        } else {
-            right = load_32(row + 1);
-        }
+};
+
+// A step's left and right neighbours: the row loaded one byte to each side,
+// the edge pixel put in place of the byte beyond the row; or, where that
+// byte may not be read, the centre moved along by one byte.
+template <Step step, Beside_row beside>
+MEAN4_TARGET(AVX2)
+MEAN4_ALWAYS_INLINE Beside_256 neighbours_256(const uint8_t* row)
+{
+    constexpr bool left_from_centre = beside == Beside_row::unreadable && starts_row(step);
+    constexpr bool right_from_centre = beside == Beside_row::unreadable && ends_row(step);
+    const __m256i centre = left_from_centre || right_from_centre ? load_32(row) : __m256i{};
+    __m256i left, right;
+    // Bytes 16..31 of the centre moved to the low lane, zero above, and the
+    // reverse: what the one-byte shifts across the lanes bring in.
+    if constexpr (left_from_centre) {
+        const __m256i low_lane_up = _mm256_permute2x128_si256(centre, centre, 0x08);
+        left = _mm256_or_si256(_mm256_alignr_epi8(centre, low_lane_up, 15),
+                               _mm256_setr_epi32(row[0], 0, 0, 0, 0, 0, 0, 0));
     } else {
         left = load_32(row - 1);
-        right = load_32(row + 1);
+        if constexpr (starts_row(step))
+            left = _mm256_insert_epi8(left, static_cast<char>(row[0]), 0);
     }
+    if constexpr (right_from_centre) {
+        const __m256i high_lane_down = _mm256_permute2x128_si256(centre, centre, 0x81);
+        right = _mm256_insert_epi8(_mm256_alignr_epi8(high_lane_down, centre, 1),
+                                   static_cast<char>(row[31]), 31);
+    } else {
+        right = load_32(row + 1);
+        if constexpr (ends_row(step))
+            right = _mm256_insert_epi8(right, static_cast<char>(row[31]), 31);
+    }
+    return {left, right};
+}
+
+template <bool streaming, Step step, Beside_row beside>
+MEAN4_TARGET(AVX2)
+MEAN4_ALWAYS_INLINE
+    void step_256(const uint8_t* above, const uint8_t* row, const uint8_t* below, uint32_t* out)
+{
+    auto [left, right] = neighbours_256<step, beside>(row);
     __m256i up = load_32(above);
     __m256i down = load_32(below);
     keep_in_register(left);
@@ -190,7 +198,7 @@ inline void row_256(const uint8_t* above, const uint8_t* row, const uint8_t* bel
 
 template <bool streaming>
 MEAN4_TARGET(AVX2)
-void rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+void rows_256_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     for (; rows != 0; --rows, src_row += width, dst_row += width)
         row_256<streaming, Beside_row::readable>(src_row - width, src_row, src_row + width, width,
@@ -206,52 +214,65 @@ void rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 // loads: masked loads that cross a cache line, as the offset loads do, are
 // slow on the processor these kernels were tuned on.
 
-template <bool streaming, Step step, Beside_row beside>
+// A step's first `pixels` bytes from `at`: a plain load for a full step,
+// a masked one at the end of a row that is not a multiple of 64.
+template <Step step>
 MEAN4_TARGET(AVX512BW)
-inline
-    __attribute__((always_inline)) void step_512(const uint8_t* above, const uint8_t* row,
-                                                 const uint8_t* below, uint32_t* out, size_t pixels)
+MEAN4_ALWAYS_INLINE __m512i load_step(const uint8_t* at, size_t pixels)
 {
-    const bool partial = ends_row(step) && pixels != 64;
-    const __mmask64 mask = partial ? (__mmask64(1) << pixels) - 1 : ~__mmask64(0);
-    auto load = [&](const uint8_t* at) MEAN4_TARGET(AVX512BW) {
-        return partial ? _mm512_maskz_loadu_epi8(mask, at) : _mm512_loadu_si512(at);
-    };
+    if (ends_row(step) && pixels != 64)
+        return _mm512_maskz_loadu_epi8((__mmask64(1) << pixels) - 1, at);
+    return _mm512_loadu_si512(at);
+}
+
+struct Beside_512 {
     __m512i left, right;
-    if constexpr (beside == Beside_row::readable) {
-        left = load(row - 1);
-        right = load(row + 1);
+};
+
+// The neighbours as neighbours_256 makes them, for a step of `pixels`.
+template <Step step, Beside_row beside>
+MEAN4_TARGET(AVX512BW)
+MEAN4_ALWAYS_INLINE Beside_512 neighbours_512(const uint8_t* row, size_t pixels)
+{
+    constexpr bool left_from_centre = beside == Beside_row::unreadable && starts_row(step);
+    constexpr bool right_from_centre = beside == Beside_row::unreadable && ends_row(step);
+    const __m512i centre =
+        left_from_centre || right_from_centre ? load_step<step>(row, pixels) : __m512i{};
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i left, right;
+    if constexpr (left_from_centre) {
+        // The centre one byte up, across the 128-bit lanes: lane l of
+        // lanes_up is lane l - 1 of the centre.
+        const __m512i lanes_up = _mm512_alignr_epi64(centre, zero, 6);
+        left = _mm512_mask_set1_epi8(_mm512_alignr_epi8(centre, lanes_up, 15), 1,
+                                     static_cast<char>(row[0]));
+    } else {
+        left = load_step<step>(row - 1, pixels);
         if constexpr (starts_row(step))
             left = _mm512_mask_set1_epi8(left, 1, static_cast<char>(row[0]));
+    }
+    if constexpr (right_from_centre) {
+        const __m512i lanes_down = _mm512_alignr_epi64(zero, centre, 2);
+        right =
+            _mm512_mask_set1_epi8(_mm512_alignr_epi8(lanes_down, centre, 1),
+                                  __mmask64(1) << (pixels - 1), static_cast<char>(row[pixels - 1]));
+    } else {
+        right = load_step<step>(row + 1, pixels);
         if constexpr (ends_row(step))
             right = _mm512_mask_set1_epi8(right, __mmask64(1) << (pixels - 1),
                                           static_cast<char>(row[pixels - 1]));
-    } else if constexpr (step != Step::middle) {
-        const __m512i centre = load(row);
-        const __m512i zero = _mm512_setzero_si512();
-        if constexpr (starts_row(step)) {
-            // The centre one byte up, across the 128-bit lanes: lane l of
-            // lanes_up is lane l - 1 of the centre.
-            const __m512i lanes_up = _mm512_alignr_epi64(centre, zero, 6);
-            left = _mm512_mask_set1_epi8(_mm512_alignr_epi8(centre, lanes_up, 15), 1,
-                                         static_cast<char>(row[0]));
-        } else {
-            left = load(row - 1);
-        }
-        if constexpr (ends_row(step)) {
-            const __m512i lanes_down = _mm512_alignr_epi64(zero, centre, 2);
-            right = _mm512_mask_set1_epi8(_mm512_alignr_epi8(lanes_down, centre, 1),
-                                          __mmask64(1) << (pixels - 1),
-                                          static_cast<char>(row[pixels - 1]));
-        } else {
-            right = load(row + 1);
-        }
-    } else {
-        left = load(row - 1);
-        right = load(row + 1);
     }
-    __m512i up = load(above);
-    __m512i down = load(below);
+    return {left, right};
+}
+
+template <bool streaming, Step step, Beside_row beside>
+MEAN4_TARGET(AVX512BW)
+MEAN4_ALWAYS_INLINE void step_512(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                  uint32_t* out, size_t pixels)
+{
+    auto [left, right] = neighbours_512<step, beside>(row, pixels);
+    __m512i up = load_step<step>(above, pixels);
+    __m512i down = load_step<step>(below, pixels);
     keep_in_register(left);
     keep_in_register(right);
     keep_in_register(up);
@@ -259,6 +280,7 @@ inline
     _mm_prefetch(reinterpret_cast<const char*>(below + 2048), _MM_HINT_T0);
     const __m512i means = mean_of_bytes(left, right, up, down);
 
+    const bool partial = ends_row(step) && pixels != 64;
     store_16_words<streaming>(out, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(means)));
     if (!partial || pixels > 16)
         store_16_words<streaming>(out + 16,
@@ -297,7 +319,7 @@ inline void row_512(const uint8_t* above, const uint8_t* row, const uint8_t* bel
 
 template <bool streaming>
 MEAN4_TARGET(AVX512BW)
-void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+void rows_512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     for (; rows != 0; --rows, src_row += width, dst_row += width)
         row_512<streaming, Beside_row::readable>(src_row - width, src_row, src_row + width, width,
@@ -311,27 +333,27 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 MEAN4_TARGET(AVX2)
 void mean4_rows_avx2_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    rows_256<false>(src_row, width, dst_row, rows);
+    rows_256_bytes<false>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX2)
 void mean4_rows_avx2_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                   size_t rows)
 {
-    rows_256<true>(src_row, width, dst_row, rows);
+    rows_256_bytes<true>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
 void mean4_rows_avx512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    rows_512<false>(src_row, width, dst_row, rows);
+    rows_512_bytes<false>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
 void mean4_rows_avx512_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                     size_t rows)
 {
-    rows_512<true>(src_row, width, dst_row, rows);
+    rows_512_bytes<true>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX2)

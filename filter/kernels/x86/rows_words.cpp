@@ -2,7 +2,7 @@
 // leaving them for the frame's repair pass: a repair after non-temporal
 // stores would have to fetch the freshly written lines back from memory.
 //
-// Preconditions, as for mean4_rows_256: width is a non-zero multiple of 16;
+// Preconditions, as for rows_256_words (mean4_simd_x86.h): width is a non-zero multiple of 16;
 // rows >= 1; the row above the first row and the row below the last are
 // readable, and so are the byte before the first row and the byte after the
 // last (both are loaded, then replaced by the clamp); dst_row is aligned to
@@ -11,47 +11,12 @@
 #include "kernels/mean4_kernels.h"
 #include "mean4_simd_x86.h"
 
-// Sixteen pixels a step with AVX2, written with streaming stores.
+// Sixteen pixels a step with AVX2, edges clamped, written with streaming
+// stores: the program's wide kernel with this file's choices.
 MEAN4_TARGET(AVX2)
 void mean4_rows_avx2_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    const uint8_t* row = src_row;
-    const uint8_t* above = src_row - width;
-    uint32_t* out = dst_row;
-
-    for (; rows != 0; --rows) {
-        const short first_pixel = row[0];
-        const short last_pixel = row[width - 1];
-        for (size_t remaining = width; remaining != 0; remaining -= 16) {
-            __m256i left = load_16_pixels(row - 1);
-            __m256i right = load_16_pixels(row + 1);
-            // At the row's ends the offset loads reach into the adjacent rows;
-            // the pixel itself stands in for the missing neighbour.
-            if (remaining == width)
-                left = _mm256_insert_epi16(left, first_pixel, 0);
-            if (remaining == 16)
-                right = _mm256_insert_epi16(right, last_pixel, 15);
-            // The row below 2 KiB ahead, as in the AVX-512 kernel below.
-            _mm_prefetch(reinterpret_cast<const char*>(row + width + 2048), _MM_HINT_T0);
-            const __m256i up = load_16_pixels(above);
-            const __m256i down = load_16_pixels(row + width);
-
-            const __m256i sum =
-                _mm256_add_epi16(_mm256_add_epi16(left, right), _mm256_add_epi16(up, down));
-            const __m256i mean = _mm256_srli_epi16(sum, 2);
-            const __m256i halves_exchanged = _mm256_permute2x128_si256(mean, mean, 0x01);
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out),
-                                _mm256_cvtepu16_epi32(_mm256_castsi256_si128(mean)));
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + 8),
-                                _mm256_cvtepu16_epi32(_mm256_castsi256_si128(halves_exchanged)));
-            row += 16;
-            above += 16;
-            out += 16;
-        }
-    }
-    // Streaming stores are weakly ordered: make them visible before whoever
-    // reads the result learns that it is done.
-    _mm_sfence();
+    rows_256_words<true, true>(src_row, width, dst_row, rows);
 }
 
 namespace {
@@ -71,7 +36,7 @@ MEAN4_TARGET(AVX512BW) inline __m512i load_32_pixels(const uint8_t* p, __mmask32
 // 16 ends in a half step under a mask. dst_row is 64-byte aligned.
 template <bool streaming>
 MEAN4_TARGET(AVX512BW)
-void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
+void rows_512_words(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
     const uint8_t* row = src_row;
     const uint8_t* above = src_row - width;
@@ -85,7 +50,7 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
             const __mmask32 mask = step == 32 ? ~__mmask32(0) : __mmask32(0xFFFF);
             __m512i left = load_32_pixels(row + x - 1, mask);
             __m512i right = load_32_pixels(row + x + 1, mask);
-            // The clamp at the row's ends, as in the AVX2 kernel.
+            // The clamp at the row's ends, as in rows_256_words.
             if (x == 0)
                 left = _mm512_mask_set1_epi16(left, 1, first_pixel);
             if (x + step == width)
@@ -119,11 +84,11 @@ void rows_512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t ro
 MEAN4_TARGET(AVX512BW)
 void mean4_rows_avx512(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    rows_512<false>(src_row, width, dst_row, rows);
+    rows_512_words<false>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
 void mean4_rows_avx512_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    rows_512<true>(src_row, width, dst_row, rows);
+    rows_512_words<true>(src_row, width, dst_row, rows);
 }

@@ -65,52 +65,11 @@ void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, siz
     }
 }
 
-// Wide kernel: sixteen pixels a step in 256-bit vectors (AVX2).
-// Preconditions: width is a non-zero multiple of 16; rows >= 1; the row above
-// the first row and the row below the last are readable, and so are the byte
-// before the first row and the byte after the last; dst_row is 32-byte aligned.
-//
-// Every row is treated as endless: column 0 takes the previous row's last
-// pixel as its left neighbour and the last column the next row's first pixel
-// as its right neighbour. Both edge columns are therefore wrong on return and
-// the caller must repair them; in exchange the loop has no scalar work at all.
+// Wide kernel: sixteen pixels a step in 256-bit vectors (AVX2), with the
+// preconditions of rows_256_words (mean4_simd_x86.h). Both edge columns come
+// out wrong: the caller must repair them.
 MEAN4_TARGET(AVX2)
 void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    const uint8_t* row = src_row;
-    const uint8_t* above = src_row - width;
-    uint32_t* out = dst_row;
-
-    for (; rows != 0; --rows) {
-        // Ask for the row's first result line in a writable state ahead of the
-        // first store. Written as an instruction, not as an intrinsic that
-        // would add its own feature to the kernel's set: processors that lack
-        // prefetchw execute it as a no-op, so it is no requirement.
-        asm("prefetchw %0" : : "m"(*out));
-
-        for (size_t remaining = width; remaining != 0; remaining -= 16) {
-            // Loading the row one byte to each side gives the horizontal
-            // neighbours without any lane moves; the centre is never loaded.
-            const __m256i left = load_16_pixels(row - 1);
-            const __m256i right = load_16_pixels(row + 1);
-            const __m256i down = load_16_pixels(row + width);
-            const __m256i up = load_16_pixels(above);
-
-            const __m256i sum =
-                _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(right, left), down), up);
-            const __m256i mean = _mm256_srli_epi16(sum, 2);
-
-            // Widening to 32 bits reads the low 128-bit half only, so exchange
-            // the halves to bring lanes 8-15 down for the second store.
-            const __m256i halves_exchanged = _mm256_permute2x128_si256(mean, mean, 0x01);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(out),
-                               _mm256_cvtepu16_epi32(_mm256_castsi256_si128(mean)));
-            _mm256_store_si256(reinterpret_cast<__m256i*>(out + 8),
-                               _mm256_cvtepu16_epi32(_mm256_castsi256_si128(halves_exchanged)));
-
-            row += 16;
-            above += 16;
-            out += 16;
-        }
-    }
+    rows_256_words<false, false>(src_row, width, dst_row, rows);
 }

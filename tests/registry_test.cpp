@@ -1,0 +1,74 @@
+// The tables as data: what the compile-time check asserts, checked again at
+// run time (a sanitizer build of GCC cannot fold it), and the contracts that
+// hold between rows: unique names, a streaming row costed as a cached row of
+// the same tables, the program's narrow and wide rows where mean4_vector
+// finds them.
+#include "mean4_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+std::vector<const Mean4_kernel*> every_row()
+{
+    std::vector<const Mean4_kernel*> rows;
+    for (const Mean4_kernel& kernel : mean4_benchmark_kernels())
+        rows.push_back(&kernel);
+    for (const Mean4_kernel& kernel : mean4_explorer_kernels())
+        rows.push_back(&kernel);
+    return rows;
+}
+
+const Mean4_kernel* row_named(std::string_view name)
+{
+    for (const Mean4_kernel* kernel : every_row())
+        if (name == kernel->name)
+            return kernel;
+    return nullptr;
+}
+
+TEST(Registry, EveryRowIsWellFormedAndNamedOnce)
+{
+    EXPECT_TRUE(mean4_rows_are_well_formed(mean4_benchmark_kernels()));
+    EXPECT_TRUE(mean4_rows_are_well_formed(mean4_explorer_kernels()));
+    std::set<std::string> names;
+    for (const Mean4_kernel* kernel : every_row())
+        EXPECT_TRUE(names.insert(kernel->name).second) << kernel->name << " is listed twice";
+}
+
+TEST(Registry, EveryStreamingRowIsCostedAsACachedRowOfTheSameKind)
+{
+    for (const Mean4_kernel* kernel : every_row()) {
+        SCOPED_TRACE(kernel->name);
+        if (kernel->stores == Mean4_stores::cached) {
+            EXPECT_EQ(kernel->costed_as, nullptr) << "a cached row is costed as itself";
+            continue;
+        }
+        ASSERT_NE(kernel->costed_as, nullptr) << "a streaming row must name its cached twin";
+        const Mean4_kernel* twin = row_named(kernel->costed_as);
+        ASSERT_NE(twin, nullptr) << "no row is named " << kernel->costed_as;
+        EXPECT_EQ(twin->stores, Mean4_stores::cached);
+        EXPECT_EQ(twin->rows != nullptr, kernel->rows != nullptr);
+        EXPECT_EQ(&twin->isa, &kernel->isa) << "a twin of another instruction set";
+    }
+}
+
+TEST(Registry, TheProgramsNarrowAndWideRowsFollowTheReference)
+{
+    const std::span<const Mean4_kernel> program = mean4_benchmark_kernels();
+    ASSERT_EQ(program.size(), 3u);
+    EXPECT_NE(program[0].whole_image, nullptr) << "the reference comes first";
+    for (const bool wide : {false, true}) {
+        const Mean4_kernel& kernel = mean4_program_kernel(wide);
+        EXPECT_EQ(&kernel, &program[wide ? 2 : 1]);
+        EXPECT_NE(kernel.rows, nullptr);
+        EXPECT_NE(kernel.report_label, nullptr);
+    }
+}
+
+} // namespace
