@@ -1,23 +1,24 @@
 #!/usr/bin/env bash
 # The unit tests and the program on an emulated processor class.
 #
-# Usage: isa_test.sh QEMU QEMU_CPU "LACKING ..." "PROGRAM_SETS ..." UNIT_TESTS PROGRAM
+# Usage: isa_test.sh QEMU QEMU_CPU FIRST_LACKING UNIT_TESTS PROGRAM
 # QEMU is the emulator's command (qemu-x86_64, or qemu-aarch64 with its
-# library prefix). LACKING names the instruction sets the emulated processor
-# does not have, as the skip messages spell them (AVX2, SVE, ...). Every
-# variant must pass or be skipped for one of those, never crash. PROGRAM_SETS
-# are the sets of the program's vector variants, an optional one marked "?":
-# where a required one is missing the program must refuse with its message,
-# naming exactly what is missing; where an optional one is, it must measure
-# the others and say which it left out. Exit 77 (CTest's skip) when the
-# emulator is missing or the build is sanitized.
+# library prefix). FIRST_LACKING names the first instruction set the emulated
+# processor does not have, as the skip messages spell it (AVX2, SVE, ...), or
+# is empty; every set includes the ones before it, so the processor lacks
+# that one and every later one (the list comes from UNIT_TESTS
+# --mean4_list_sets). Every variant must pass or be skipped for one of those,
+# never crash. Of the program's vector variants (the list's "program:" line,
+# an optional one marked "?"), a missing required one must make the program
+# refuse with its message, naming exactly what is missing; a missing optional
+# one must be left out, with a word, while the others are measured. Exit 77
+# (CTest's skip) when the emulator is missing or the build is sanitized.
 set -u
 read -r -a qemu <<<"$1"
 cpu=$2
-lacking=$3
-program_sets=$4
-unit_tests=$5
-program=$6
+first_lacking=$3
+unit_tests=$4
+program=$5
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
@@ -30,6 +31,16 @@ fail() {
 
 command -v "${qemu[0]}" >/dev/null || { echo "SKIP: ${qemu[0]} is not installed"; exit 77; }
 [ -z "${MEAN4_SANITIZED:-}" ] || { echo "SKIP: a sanitizer build does not run under qemu-user"; exit 77; }
+
+listing=$("${qemu[@]}" -cpu "$cpu" "$unit_tests" --mean4_list_sets) || fail "cannot list the sets"
+sets=$(sed -n 's/^sets: //p' <<<"$listing")
+program_sets=$(sed -n 's/^program: //p' <<<"$listing")
+lacking=""
+for isa in $sets; do
+    [ "$isa" = "$first_lacking" ] || [ -n "$lacking" ] && lacking="$lacking $isa"
+done
+lacking=${lacking# }
+[ -z "$first_lacking" ] || [ -n "$lacking" ] || fail "$first_lacking is not one of the sets: $sets"
 
 # The full-image cases take minutes under emulation; the small images reach
 # every code path.

@@ -4,8 +4,9 @@
 #
 # Usage: program_test.sh CASE PROGRAM_OR_LIBRARY
 # Exits 0 on a pass, 1 on a failure and 77 (CTest's skip code) when a tool the
-# case needs is missing or cannot work in this build. MEAN4_REPORT_LABELS
-# names the report's labels in order ("C++ SSE AVX2" if unset), and
+# case needs is missing or cannot work in this build. MEAN4_UNIT_TESTS names
+# the unit tests' binary, which lists the report's labels in order (its
+# --mean4_list_sets; "C++ SSE AVX2" without it), and
 # MEAN4_VECTOR_REGISTERS what a vector register looks like in the
 # disassembly. In a cross build MEAN4_RUN names the command that runs the
 # program (Wine, qemu-aarch64), OBJDUMP and NM the toolchain's tools, and
@@ -72,7 +73,11 @@ report)
     [ "$(tail -c 1 "$out" | od -An -c | tr -d ' ')" = '\n' ] || fail "the last line must end in a newline"
     ! grep -q $'\r' "$out" || fail "the lines must end in \\n alone, as on Linux"
     mapfile -t lines <"$out"
-    read -r -a labels <<<"${MEAN4_REPORT_LABELS:-C++ SSE AVX2}"
+    listed="C++ SSE AVX2"
+    if [ -n "${MEAN4_UNIT_TESTS:-}" ]; then
+        listed=$($run "$MEAN4_UNIT_TESTS" --mean4_list_sets | tr -d '\r' | sed -n 's/^report: //p')
+    fi
+    read -r -a labels <<<"$listed"
     [ "${#lines[@]}" -eq "${#labels[@]}" ] || fail "${#lines[@]} lines on stdout, expected ${#labels[@]}"
     for i in "${!labels[@]}"; do
         # Each label padded to six characters, colon included: "C++:  ", "AVX2: ".

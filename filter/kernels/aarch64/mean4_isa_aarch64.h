@@ -16,9 +16,7 @@
 // Every set, in order; each includes the ones before it, so a processor that
 // lacks one lacks every later one too. ID, the name messages use, and the
 // alignment its kernels' results need in bytes: 16 for all, since SVE's
-// vectors are at least 16 bytes long and its stores need no alignment. The
-// test build reads this list to know what each emulated processor lacks:
-// keep one set per line, in this form.
+// vectors are at least 16 bytes long and its stores need no alignment.
 #define MEAN4_AARCH64_SETS(SET)                                                                    \
     SET(BASELINE, "NEON", 16)                                                                      \
     SET(SVE, "SVE", 16)                                                                            \
@@ -42,3 +40,6 @@
 
 // MEAN4_BASELINE, MEAN4_SVE, MEAN4_SVE2: each set as data.
 MEAN4_AARCH64_SETS(MEAN4_DEFINE_ISA)
+
+// Every set, in order.
+inline constexpr const Mean4_isa* MEAN4_SETS[] = {MEAN4_AARCH64_SETS(MEAN4_ISA_ADDRESS)};

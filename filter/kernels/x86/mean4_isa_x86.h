@@ -13,8 +13,7 @@
 // Every set, in order; each includes the ones before it, so a processor that
 // lacks one lacks every later one too. ID, the name messages use, and the
 // alignment its row kernels' results need in bytes (the widest vector they
-// store). The test build reads this list to know what each
-// emulated processor lacks: keep one set per line, in this form.
+// store).
 #define MEAN4_X86_SETS(SET)                                                                        \
     SET(BASELINE, "x86-64", 16)                                                                    \
     SET(SSE41, "SSE4.1", 16)                                                                       \
@@ -46,3 +45,6 @@
 
 // MEAN4_BASELINE, MEAN4_SSE41, MEAN4_AVX2, MEAN4_AVX512BW: each set as data.
 MEAN4_X86_SETS(MEAN4_DEFINE_ISA)
+
+// Every set, in order.
+inline constexpr const Mean4_isa* MEAN4_SETS[] = {MEAN4_X86_SETS(MEAN4_ISA_ADDRESS)};
