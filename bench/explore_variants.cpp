@@ -30,6 +30,10 @@ std::vector<Explore_variant> derive_variants()
         kernels.push_back(&kernel);
     for (const Mean4_kernel& kernel : mean4_explorer_kernels())
         kernels.push_back(&kernel);
+    for (const Mean4_kernel& kernel : mean4_library_kernels())
+        kernels.push_back(&kernel);
+    for (const Mean4_kernel& kernel : mean4_compiler_kernels())
+        kernels.push_back(&kernel);
 
     std::vector<Explore_variant> variants;
     for (const Mean4_kernel* kernel : kernels)

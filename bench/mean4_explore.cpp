@@ -378,6 +378,8 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     describe_caches();
+    if (const std::string library = mean4_library_description(); !library.empty())
+        benchmark::AddCustomContext("library", library);
     register_benchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

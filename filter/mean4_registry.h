@@ -119,6 +119,17 @@ const Mean4_kernel& mean4_program_kernel(bool wide);
 // mean4_explorer_kernels, which the benchmark program does not link.
 std::span<const Mean4_kernel> mean4_explorer_kernels();
 
+// The rows of a portable SIMD library's version of the filter (library/),
+// in the library mean4_explorer_kernels; empty where the build found no
+// library. And what the library is and chose on this processor ("Highway,
+// dispatched to AVX3_DL"), or "".
+std::span<const Mean4_kernel> mean4_library_kernels();
+const char* mean4_library_description();
+
+// The reference as a second compiler vectorises it (autovec_clang), where
+// the build has one; empty otherwise.
+std::span<const Mean4_kernel> mean4_compiler_kernels();
+
 // Runs a kernel on one core over a whole image: a routine directly, a row
 // kernel inside the frame (mean4_frame.cpp). Returns the routines' status.
 int32_t mean4_run(const Mean4_kernel& kernel, int32_t width, int32_t height, const uint8_t* src,

@@ -21,6 +21,10 @@ std::vector<const Mean4_kernel*> every_row()
         rows.push_back(&kernel);
     for (const Mean4_kernel& kernel : mean4_explorer_kernels())
         rows.push_back(&kernel);
+    for (const Mean4_kernel& kernel : mean4_library_kernels())
+        rows.push_back(&kernel);
+    for (const Mean4_kernel& kernel : mean4_compiler_kernels())
+        rows.push_back(&kernel);
     return rows;
 }
 
@@ -36,6 +40,8 @@ TEST(Registry, EveryRowIsWellFormedAndNamedOnce)
 {
     EXPECT_TRUE(mean4_rows_are_well_formed(mean4_benchmark_kernels()));
     EXPECT_TRUE(mean4_rows_are_well_formed(mean4_explorer_kernels()));
+    EXPECT_TRUE(mean4_rows_are_well_formed(mean4_library_kernels()));
+    EXPECT_TRUE(mean4_rows_are_well_formed(mean4_compiler_kernels()));
     std::set<std::string> names;
     for (const Mean4_kernel* kernel : every_row())
         EXPECT_TRUE(names.insert(kernel->name).second) << kernel->name << " is listed twice";

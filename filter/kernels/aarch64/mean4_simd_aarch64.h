@@ -10,7 +10,7 @@
 #include <cstdint>
 
 // The helpers and steps that must melt into the loop that calls them.
-#define MEAN4_ALWAYS_INLINE MEAN4_ALWAYS_INLINE
+#define MEAN4_ALWAYS_INLINE inline __attribute__((always_inline))
 
 namespace {
 

@@ -14,6 +14,10 @@
 // The reference compiled again for AVX2 with the vectoriser on
 // (reference_autovec.cpp); any size of at least 1 x 1, like the reference.
 int32_t mean4_reference_autovec(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst);
+// The same compiled by clang, in builds whose compiler is another
+// (filter/CMakeLists.txt builds it; tables/mean4_compiler_kernels.cpp lists it).
+int32_t mean4_reference_autovec_clang(int32_t width, int32_t height, const uint8_t* src,
+                                      uint32_t* dst);
 
 // Word-domain kernels that clamp the edges in registers (rows_words.cpp).
 void mean4_rows_avx2_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
