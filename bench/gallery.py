@@ -136,11 +136,13 @@ def program_lines(run):
         return {}
 
 
-def best(results, all_cores, full_side):
-    """(name, ms, x_limit) of the fastest variant on the full image."""
+def best(results, all_cores, full_side, approach=None):
+    """(name, ms, x_limit) of the fastest variant on the full image, of one
+    approach (plot.approach) where given."""
     points = [(r["ms"], name, r.get("x_limit")) for (name, side), r in results.items()
               if side == full_side and not name.startswith("limit_")
-              and name.endswith("_all_cores") == all_cores]
+              and name.endswith("_all_cores") == all_cores
+              and approach in (None, plot.approach(name))]
     if not points:
         return None
     ms, name, x_limit = min(points)
@@ -165,8 +167,9 @@ def summary_row(processor, run):
     cells = [f"[{processor}]({processor}/machine.md)",
              f"[{os.path.basename(run)}]({processor}/{os.path.basename(run)}/tables.md)",
              " / ".join(f"{label} {ms}" for label, ms in program.items()) or "–"]
-    for all_cores in (False, True):
-        found = best(results, all_cores, full_side)
+    for all_cores, approach in ((False, "hand-written"), (False, "library"), (False, "compiler"),
+                                (True, None)):
+        found = best(results, all_cores, full_side, approach)
         cells.append(f"`{found[0]}` {found[1]:.1f} ms, {found[2]:.2f}×" if found else "–")
     cells.append(f"{held} of {total} ({held / total:.0%})" + (", recomputed" if recomputed else "")
                  if total else "–")
@@ -199,14 +202,16 @@ def summary():
         "`bench/gallery.py summary`; do not edit it.",
         "",
         "The columns: the benchmark program's three lines (ms for ten calls) where the run has",
-        "them; the fastest one-core and all-core variants on the full image, with their time",
-        "per call and `x_limit`; how many one-core points the model holds within 15 %",
+        "them; on the full image, the fastest one-core variant written by hand, by a portable",
+        "SIMD library (Highway) and by a compiler's vectoriser, and the fastest all-core",
+        "variant, each with its time per call and `x_limit`; how many one-core points the",
+        "model holds within 15 %",
         "(\"recomputed\" for runs from before the explorer paired its roofs, whose model",
         "`plot.py` rebuilds from unpaired medians); the data caches the run used.",
         "",
-        "| processor | run | program (ms) | best one core | best all cores | model within 15 % "
-        "| caches |",
-        "|---|---|---|---|---|---|---|",
+        "| processor | run | program (ms) | hand-written | library | compiler | all cores "
+        "| model within 15 % | caches |",
+        "|---|---|---|---|---|---|---|---|---|",
     ] + rows + ([
         "",
         "Earlier figures, copied by hand before the gallery kept runs: "

@@ -138,16 +138,24 @@ def skipped(benchmarks):
 
 
 # One colour per instruction set, on either architecture.
-SET_COLOURS = {"scalar": "black", "autovec": "tab:gray", "sse41": "tab:brown", "avx2": "tab:blue",
-               "avx512": "tab:purple", "neon": "tab:cyan", "sve": "tab:green",
-               "sve2": "tab:red"}
+SET_COLOURS = {"scalar": "black", "autovec": "tab:gray", "autovec_clang": "darkkhaki",
+               "hwy": "tab:pink", "sse41": "tab:brown", "avx2": "tab:blue", "avx512": "tab:purple",
+               "neon": "tab:cyan", "sve": "tab:green", "sve2": "tab:red"}
 LIMIT_COLOURS = {"limit_cached": "gold", "limit_streaming": "darkorange",
                  "limit_cached_3rows": "khaki", "limit_streaming_3rows": "sandybrown"}
 
 
 def instruction_set(variant):
-    """"avx2" for avx2_bytes_stream_all_cores; "autovec" for autovec."""
-    return variant.split("_")[0]
+    """"avx2" for avx2_bytes_stream_all_cores; "autovec_clang" and "hwy",
+    the compiler's and the library's, stand for their own."""
+    return "autovec_clang" if variant.startswith("autovec_clang") else variant.split("_")[0]
+
+
+def approach(variant):
+    """Who wrote the variant: "hand-written", "library", "compiler", or
+    "reference" for the scalar reference."""
+    return {"scalar": "reference", "autovec": "compiler", "autovec_clang": "compiler",
+            "hwy": "library"}.get(instruction_set(variant), "hand-written")
 
 
 def colour(variant):
@@ -156,8 +164,8 @@ def colour(variant):
 
 def flow(variant):
     """The panel column a variant belongs to."""
-    if instruction_set(variant) in ("scalar", "autovec"):
-        return "reference and compiler"
+    if approach(variant) != "hand-written":
+        return "reference, compiler, library"
     return "byte domain" if "_bytes" in variant else "word domain"
 
 
@@ -270,28 +278,21 @@ def main(json_path, png_path):
                             bottom=0.14, wspace=0.25, hspace=0.3)
     draw_full_image(fig.add_subplot(grid[:, 0]), results, variants, full_side, benchmarks)
 
-    columns = ("reference and compiler", "word domain", "byte domain")
+    columns = ("reference, compiler, library", "word domain", "byte domain")
     first = None
     for row, stores in enumerate(("cached", "streaming")):
         for column, data_flow in enumerate(columns):
             axes = fig.add_subplot(grid[row, column + 1], sharey=first)
             first = first or axes
-            if stores == "streaming" and data_flow == "reference and compiler":
-                # No streaming reference: the limits themselves instead.
-                for name, limit_colour in LIMIT_COLOURS.items():
-                    draw_series(axes, results, name, limit_colour, "-", 2)
-                    draw_series(axes, results, name + "_all_cores", limit_colour, "--", 2)
-                axes.set_title("the memory limits", fontsize=10)
-                axes.legend(fontsize=6, loc="lower left")
-            else:
-                limit = "limit_" + stores
-                draw_series(axes, results, limit, LIMIT_COLOURS[limit], "-", 3)
-                draw_series(axes, results, limit + "_all_cores", LIMIT_COLOURS[limit], "--", 3)
-                for name in variants:
-                    if flow(name) == data_flow and streaming(name) == (stores == "streaming"):
-                        draw_series(axes, results, name, colour(name),
-                                    "--" if name.endswith("_all_cores") else "-")
-                axes.set_title(f"{data_flow}, {stores} stores", fontsize=10)
+            limit = "limit_" + stores
+            draw_series(axes, results, limit, LIMIT_COLOURS[limit], "-", 3)
+            draw_series(axes, results, limit + "_all_cores", LIMIT_COLOURS[limit], "--", 3)
+            for name in variants:
+                if flow(name) == data_flow and streaming(name) == (stores == "streaming"):
+                    draw_series(axes, results, name, colour(name),
+                                "--" if name.endswith("_all_cores") else "-")
+            title = data_flow if data_flow.startswith("reference") else f"{data_flow}, hand-written"
+            axes.set_title(f"{title}, {stores} stores", fontsize=10)
             size_axis(axes, sides)
             mark_caches(axes, sides, context)
             axes.set_yscale("log")
@@ -300,8 +301,8 @@ def main(json_path, png_path):
             if row == 1:
                 axes.set_xlabel("image side (pixels)")
 
-    sets_present = sorted({instruction_set(n) for n in variants}, key=list(SET_COLOURS).index
-                          if all(instruction_set(n) in SET_COLOURS for n in variants) else str)
+    sets_present = sorted({instruction_set(n) for n in variants},
+                          key=lambda s: list(SET_COLOURS).index(s) if s in SET_COLOURS else 99)
     handles = [Patch(color=colour(s), label=s) for s in sets_present]
     handles += [Line2D([], [], color="black", linestyle="-", label="solid: one core"),
                 Line2D([], [], color="black", linestyle="--", label="dashed: all cores"),
@@ -324,8 +325,8 @@ def main(json_path, png_path):
 def bound_table(results, variants, sides):
     """What bounds each variant at each side, as a Markdown table."""
     sides = sorted(set(sides))
-    lines = ["| variant | " + " | ".join(f"{s}: x_limit, x_model, bound" for s in sides) + " |",
-             "|---|" + "---|" * len(sides)]
+    lines = ["| variant | written by | " + " | ".join(f"{s}: x_limit, x_model, bound" for s in sides)
+             + " |", "|---|---|" + "---|" * len(sides)]
     for name in variants:
         cells = []
         for side in sides:
@@ -335,7 +336,7 @@ def bound_table(results, variants, sides):
             else:
                 model = f"{r['x_model']:.2f}" if "x_model" in r else "–"
                 cells.append(f"{r['x_limit']:.2f}, {model}, {r.get('bound') or '–'}")
-        lines.append(f"| `{name}` | " + " | ".join(cells) + " |")
+        lines.append(f"| `{name}` | {approach(name)} | " + " | ".join(cells) + " |")
     return "\n".join(lines)
 
 
