@@ -11,8 +11,9 @@
 // things that drift with the machine just as the call does: its memory limit
 // (limit_ms, x_limit, and the quartiles of the pairs, x_limit_q1 and
 // x_limit_q3), the copy with its own access pattern (pattern_ms) and a sample
-// of its compute roof (compute_ns_per_pixel, compute_tsc_per_pixel and
-// compute_ms at the point's size, see compute_roof.h). From the last two
+// of its compute roof (compute_ns_per_pixel, compute_tsc_per_pixel, and at the
+// point's size compute_ms, of which compute_call_us is the call's own cost:
+// its checks and the frame's edge rows; see compute_roof.h). From the last two
 // follow the modelled time (model_ms, x_model, see roof_model.h) and which
 // roof is higher: memory_over_compute, above 1 where memory bounds the point,
 // which Google Benchmark keeps in the aggregates, and bound= in the label.
@@ -286,6 +287,9 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
     if (tsc_hz() > 0)
         state.counters["compute_tsc_per_pixel"] =
             compute.interior_ns_per_pixel / threads * 1e-9 * tsc_hz();
+    // The call's own share of the roof: its checks and the frame's edge rows
+    // at the band's row length, which weigh most on the smallest images.
+    state.counters["compute_call_us"] = compute.call_ns * double(side) / double(band_width) * 1e-3;
     state.counters["compute_ms"] = roofs.compute_ms;
     state.counters["pattern_ms"] = roofs.pattern_ms;
     const Model model = model_time(roofs);
