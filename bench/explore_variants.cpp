@@ -25,16 +25,7 @@ int32_t run_on_all_cores(const Mean4_kernel& kernel, int32_t width, int32_t heig
 
 std::vector<Explore_variant> derive_variants()
 {
-    std::vector<const Mean4_kernel*> kernels;
-    for (const Mean4_kernel& kernel : mean4_benchmark_kernels())
-        kernels.push_back(&kernel);
-    for (const Mean4_kernel& kernel : mean4_explorer_kernels())
-        kernels.push_back(&kernel);
-    for (const Mean4_kernel& kernel : mean4_library_kernels())
-        kernels.push_back(&kernel);
-    for (const Mean4_kernel& kernel : mean4_compiler_kernels())
-        kernels.push_back(&kernel);
-
+    const std::vector<const Mean4_kernel*> kernels = mean4_every_kernel();
     std::vector<Explore_variant> variants;
     for (const Mean4_kernel* kernel : kernels)
         variants.push_back({kernel, Cores::one, kernel->name});

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 // Computes `rows` consecutive interior rows; see kernels/mean4_kernels.h.
 using Mean4_rows_fn = void (*)(const uint8_t* src_row, size_t width, uint32_t* dst_row,
@@ -129,6 +130,10 @@ const char* mean4_library_description();
 // The reference as a second compiler vectorises it (autovec_clang), where
 // the build has one; empty otherwise.
 std::span<const Mean4_kernel> mean4_compiler_kernels();
+
+// The rows of every table above, in that order (the benchmark program's
+// first); in mean4_explorer_kernels.
+std::vector<const Mean4_kernel*> mean4_every_kernel();
 
 // Runs a kernel on one core over a whole image: a routine directly, a row
 // kernel inside the frame (mean4_frame.cpp). Returns the routines' status.

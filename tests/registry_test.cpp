@@ -14,23 +14,9 @@
 
 namespace {
 
-std::vector<const Mean4_kernel*> every_row()
-{
-    std::vector<const Mean4_kernel*> rows;
-    for (const Mean4_kernel& kernel : mean4_benchmark_kernels())
-        rows.push_back(&kernel);
-    for (const Mean4_kernel& kernel : mean4_explorer_kernels())
-        rows.push_back(&kernel);
-    for (const Mean4_kernel& kernel : mean4_library_kernels())
-        rows.push_back(&kernel);
-    for (const Mean4_kernel& kernel : mean4_compiler_kernels())
-        rows.push_back(&kernel);
-    return rows;
-}
-
 const Mean4_kernel* row_named(std::string_view name)
 {
-    for (const Mean4_kernel* kernel : every_row())
+    for (const Mean4_kernel* kernel : mean4_every_kernel())
         if (name == kernel->name)
             return kernel;
     return nullptr;
@@ -43,13 +29,13 @@ TEST(Registry, EveryRowIsWellFormedAndNamedOnce)
     EXPECT_TRUE(mean4_rows_are_well_formed(mean4_library_kernels()));
     EXPECT_TRUE(mean4_rows_are_well_formed(mean4_compiler_kernels()));
     std::set<std::string> names;
-    for (const Mean4_kernel* kernel : every_row())
+    for (const Mean4_kernel* kernel : mean4_every_kernel())
         EXPECT_TRUE(names.insert(kernel->name).second) << kernel->name << " is listed twice";
 }
 
 TEST(Registry, EveryStreamingRowIsCostedAsACachedRowOfTheSameKind)
 {
-    for (const Mean4_kernel* kernel : every_row()) {
+    for (const Mean4_kernel* kernel : mean4_every_kernel()) {
         SCOPED_TRACE(kernel->name);
         if (kernel->stores == Mean4_stores::cached) {
             EXPECT_EQ(kernel->costed_as, nullptr) << "a cached row is costed as itself";
