@@ -5,6 +5,8 @@ folder each under results/, and one summary table across them.
     /usr/bin/python3 bench/gallery.py add results.json [--program mean4.txt] [--commit C]
     /usr/bin/python3 bench/gallery.py summary
 
+(--gallery DIR, before the command, works on another folder than results/.)
+
 `add` files a run of the README's explorer command, made on this machine,
 under results/<processor>/<date>-<commit>/: the JSON as the explorer wrote
 it, its chart and tables (bench/plot.py), and the benchmark program's three
@@ -30,6 +32,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import plot  # noqa: E402
 
+# The gallery's folder; --gallery DIR names another.
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "results")
 PROGRAM_LINE = re.compile(r"^(\S+):\s+(\d+)$")
 
@@ -224,6 +227,7 @@ def summary():
 
 
 def main():
+    global ROOT
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     commands = parser.add_subparsers(dest="command", required=True)
     add_command = commands.add_parser("add", help="file a run made on this machine")
@@ -231,7 +235,9 @@ def main():
     add_command.add_argument("--program", help="the benchmark program's output")
     add_command.add_argument("--commit", help="the commit the run was built from, if not HEAD")
     commands.add_parser("summary", help="redraw every run and write results/README.md")
+    parser.add_argument("--gallery", default=ROOT, help="the gallery's folder (default: results/)")
     arguments = parser.parse_args()
+    ROOT = arguments.gallery
     try:
         if arguments.command == "add":
             add(arguments.json, arguments.program, arguments.commit)

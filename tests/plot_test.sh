@@ -124,4 +124,18 @@ for results in "$gallery"/*/*/results.json; do
     grep -q "^The model holds [0-9]* of [0-9]* one-core points" out || fail "$results: no model report"
 done
 [ "$runs" -gt 0 ] || { echo "no run in $gallery" >out; fail "the gallery is empty"; }
+
+# The gallery script files a run once, with the program's lines, and its
+# summary counts the model's points and names the program's figures.
+gallery_script=$(dirname "$plot")/gallery.py
+mkdir copy
+printf 'C++:  500\nSSE:  250\nAVX2: 200\n' >mean4.txt
+"$python" "$gallery_script" --gallery copy add repetitions.json --program mean4.txt --commit abcdef0 >out 2>&1 ||
+    fail "gallery.py add: exit status $?"
+"$python" "$gallery_script" --gallery copy add repetitions.json --commit abcdef0 >out 2>&1 &&
+    fail "gallery.py add filed the same run twice"
+grep -q "is filed already" out || fail "gallery.py add should say the run is filed already"
+"$python" "$gallery_script" --gallery copy summary >out 2>&1 || fail "gallery.py summary: exit status $?"
+grep -q -F "| C++ 500 / SSE 250 / AVX2 200 |" copy/README.md || { cat copy/README.md >out; fail "no program lines in the summary"; }
+[ -s copy/*/*-abcdef0/roofline.png ] && [ -s copy/*/machine.md ] || fail "the run's chart or the machine's page is missing"
 echo "PASS"
