@@ -1,5 +1,6 @@
 #include "machine_caches.h"
 
+#include <cstdlib>
 #include <fstream>
 
 #ifdef __linux__
@@ -61,10 +62,11 @@ std::vector<Cache_fact> sysfs_caches()
         std::string type, size;
         if (!(level_file >> level) || !(type_file >> type) || !(size_file >> size))
             break;
-        size_t bytes = std::stoull(size);
-        if (size.back() == 'K')
+        char* unit = nullptr;
+        size_t bytes = std::strtoull(size.c_str(), &unit, 10);
+        if (*unit == 'K')
             bytes <<= 10;
-        else if (size.back() == 'M')
+        else if (*unit == 'M')
             bytes <<= 20;
         caches.push_back({level, type, bytes, "sysfs", ""});
     }
