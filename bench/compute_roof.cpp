@@ -75,11 +75,15 @@ Compute_sample Compute_band::sample()
     return {per_row / double(width_) * 1e9, std::max(0.0, short_band - per_row) * 1e9};
 }
 
+double call_ns(const Compute_sample& sample, size_t band_width, size_t side)
+{
+    return sample.call_ns * double(side) / double(band_width);
+}
+
 double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, unsigned threads)
 {
     const double interior = sample.interior_ns_per_pixel * double(side) * double(side - 2);
-    const double call = sample.call_ns * double(side) / double(band_width);
-    return (interior + call) / std::max(1u, threads) * 1e-6;
+    return (interior + call_ns(sample, band_width, side)) / std::max(1u, threads) * 1e-6;
 }
 
 const Mean4_kernel& costed_as(const Mean4_kernel& kernel)

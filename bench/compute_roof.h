@@ -60,6 +60,10 @@ class Compute_band {
 // measured on the image's own row length wherever that fits.
 size_t compute_band_width(size_t side, size_t l1d_bytes);
 
+// The call's own cost on a side x side image, in nanoseconds: its checks and
+// the frame's edge rows, from a sample taken on rows of band_width pixels.
+double call_ns(const Compute_sample& sample, size_t band_width, size_t side);
+
 // The compute-bound time of one call on a side x side image, from a sample
 // taken on rows of band_width pixels, shared among `threads` cores.
 double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, unsigned threads);

@@ -221,9 +221,11 @@ Compute_band& compute_band(const Mean4_kernel& kernel, size_t side)
     return *band;
 }
 
-// What every iteration measures beside the timed call, in seconds.
+// What every iteration measures beside the timed call, in seconds, and the
+// row length of the band the compute samples came from.
 struct Paired_samples {
     std::vector<double> call, limit, pattern, interior_ns_per_pixel, call_ns;
+    size_t band_width = 0;
 };
 
 Paired_samples time_pairs(benchmark::State& state, const Explore_variant& variant, Workload& w)
@@ -232,6 +234,7 @@ Paired_samples time_pairs(benchmark::State& state, const Explore_variant& varian
     const Mean4_stores stores = variant.kernel->stores;
     Compute_band& band = compute_band(costed_as(*variant.kernel), w.side);
     Paired_samples samples;
+    samples.band_width = band.width();
     for (auto _ : state) {
         samples.limit.push_back(seconds_taken([&] { run_limit(stores, variant.cores, w); }));
         samples.pattern.push_back(seconds_taken([&] {
@@ -280,8 +283,7 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
 
     const unsigned threads = variant.cores == Cores::all ? unsigned(omp_get_max_threads()) : 1;
     const Compute_sample compute{median(samples.interior_ns_per_pixel), median(samples.call_ns)};
-    const size_t band_width = compute_band_width(side, l1d_bytes(caches()));
-    const Roofs roofs{compute_ms(compute, band_width, side, threads),
+    const Roofs roofs{compute_ms(compute, samples.band_width, side, threads),
                       median(samples.pattern) * 1e3};
     state.counters["compute_ns_per_pixel"] = compute.interior_ns_per_pixel / threads;
     if (tsc_hz() > 0)
@@ -289,7 +291,7 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
             compute.interior_ns_per_pixel / threads * 1e-9 * tsc_hz();
     // The call's own share of the roof: its checks and the frame's edge rows
     // at the band's row length, which weigh most on the smallest images.
-    state.counters["compute_call_us"] = compute.call_ns * double(side) / double(band_width) * 1e-3;
+    state.counters["compute_call_us"] = call_ns(compute, samples.band_width, side) * 1e-3;
     state.counters["compute_ms"] = roofs.compute_ms;
     state.counters["pattern_ms"] = roofs.pattern_ms;
     const Model model = model_time(roofs);

@@ -141,8 +141,7 @@ def skipped(benchmarks):
 SET_COLOURS = {"scalar": "black", "autovec": "tab:gray", "autovec_clang": "darkkhaki",
                "hwy": "tab:pink", "sse41": "tab:brown", "avx2": "tab:blue", "avx512": "tab:purple",
                "neon": "tab:cyan", "sve": "tab:green", "sve2": "tab:red"}
-LIMIT_COLOURS = {"limit_cached": "gold", "limit_streaming": "darkorange",
-                 "limit_cached_3rows": "khaki", "limit_streaming_3rows": "sandybrown"}
+LIMIT_COLOURS = {"limit_cached": "gold", "limit_streaming": "darkorange"}
 
 
 def instruction_set(variant):
