@@ -56,6 +56,10 @@ struct Mean4_kernel {
     size_t result_alignment = 0;
     Mean4_edges edges = Mean4_edges::clamped;
     Mean4_stores stores = Mean4_stores::cached;
+    // Result rows a row kernel computes in one pass over the row: 2 reads
+    // source rows y - 1 .. y + 2 for rows y and y + 1 together. The explorer
+    // copies with the same pattern to find the kernel's memory roof.
+    size_t rows_per_pass = 1;
     // A streaming kernel names the cached row of the same data flow, whose
     // compute cost the explorer takes for its own: non-temporal stores drain
     // to memory even from a band that fits the cache, so its own cost cannot

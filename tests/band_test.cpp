@@ -1,7 +1,8 @@
-// The frame's bands, which the all-core variants run side by side, and how
-// they are split over the cores.
+// The frame's bands, which the all-core variants run side by side, how they
+// are split over the cores, and the row kernels on any number of rows.
 #include "all_cores.h"
 #include "explore_variants.h"
+#include "filter_check.h"
 #include "mean4.h"
 #include "mean4_frame.h"
 
@@ -41,6 +42,45 @@ TEST(Bands, AnySplitIntoTwoBandsGivesTheWholeImage)
                 ASSERT_EQ(result[i], 0xA5A5A5A5u) << "the first band wrote row " << i / width;
             mean4_band(src.data(), width, height, result, split, height, kernel);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), result));
+        }
+    }
+}
+
+TEST(Row_kernels, WriteExactlyTheRowsTheyAreGivenForOddAndEvenCounts)
+{
+    // A kernel that computes two rows a pass must finish an odd count with
+    // one row, neither skipping the last nor writing (and reading) the one
+    // after it. The source is sized exactly: a read past the row below the
+    // last is outside it, where AddressSanitizer sees it. The widths end in
+    // every partial step of the 32- and 64-pixel kernels.
+    for (const Explore_variant& variant : explore_variants()) {
+        const Mean4_kernel& kernel = *variant.kernel;
+        if (variant.cores != Cores::one || kernel.rows == nullptr || !variant.supported())
+            continue;
+        for (const int32_t width : {16, 32, 48, 64, 80, 112, 208}) {
+            for (int32_t rows = 1; rows <= 5; ++rows) {
+                SCOPED_TRACE(testing::Message()
+                             << kernel.name << ", width " << width << ", " << rows << " rows");
+                filter_check::Image image(width, rows + 2);
+                std::mt19937 rng(uint32_t(width * 8 + rows));
+                for (size_t i = 0; i < image.pixel_count(); ++i)
+                    image.pixels()[i] = uint8_t(rng());
+                std::vector<uint32_t> expected(image.pixel_count());
+                ASSERT_EQ(mean4_reference(width, rows + 2, image.pixels(), expected.data()),
+                          MEAN4_OK);
+                // Only the interior rows: the guards stand where the image's
+                // top and bottom rows would be.
+                expected.erase(expected.begin(), expected.begin() + width);
+                expected.resize(size_t(rows) * size_t(width));
+
+                filter_check::Guarded_result result(expected.size());
+                const auto w = size_t(width);
+                kernel.rows(image.pixels() + w, w, result.image, size_t(rows));
+                if (kernel.edges == Mean4_edges::repaired_by_frame)
+                    mean4_repair_edge_columns(image.pixels(), w, 1, size_t(rows) + 1,
+                                              result.image - w);
+                EXPECT_EQ(result.difference(expected, width), "");
+            }
         }
     }
 }

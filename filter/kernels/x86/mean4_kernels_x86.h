@@ -31,6 +31,15 @@ void mean4_rows_avx2_bytes_stream(const uint8_t* src_row, size_t width, uint32_t
 void mean4_rows_avx512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
 void mean4_rows_avx512_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                     size_t rows);
+// The same two result rows a pass (see rows_bytes.cpp); any number of rows.
+void mean4_rows_avx2_bytes_2rows(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                 size_t rows);
+void mean4_rows_avx2_bytes_2rows_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                        size_t rows);
+void mean4_rows_avx512_bytes_2rows(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                   size_t rows);
+void mean4_rows_avx512_bytes_2rows_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                          size_t rows);
 void mean4_row_avx2_bytes(const uint8_t* above, const uint8_t* row, const uint8_t* below,
                           size_t width, uint32_t* out);
 void mean4_row_avx2_bytes_stream(const uint8_t* above, const uint8_t* row, const uint8_t* below,

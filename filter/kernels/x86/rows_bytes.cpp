@@ -9,6 +9,12 @@
 // operations per vector of pixels (eight with AVX-512's ternary logic), where
 // the word domain widens all four neighbours and works on twice the vectors.
 //
+// The *_2rows kernels compute result rows y and y + 1 in one pass, a step of
+// each at the same x, from source rows y - 1 .. y + 2. They load the same
+// vectors as two one-row passes, but while they are hot: each source line is
+// read in two passes instead of three, so a line the caches cannot keep
+// across a pass comes from the next level twice rather than three times.
+//
 // Preconditions: width is a non-zero multiple of 16; for the row kernels,
 // rows >= 1 and the row above the first row and the row below the last are
 // readable; the result is aligned to the store width (32 or 64 bytes). They
@@ -138,10 +144,12 @@ MEAN4_ALWAYS_INLINE Beside_256 neighbours_256(const uint8_t* row)
     return {left, right};
 }
 
-template <bool streaming, Step step, Beside_row beside>
+// A step of `rows_at_once` result rows at the same x, the second (if any)
+// the row below, `width` further on in source and result.
+template <bool streaming, Step step, Beside_row beside, size_t rows_at_once>
 MEAN4_TARGET(AVX2)
-MEAN4_ALWAYS_INLINE
-    void step_256(const uint8_t* above, const uint8_t* row, const uint8_t* below, uint32_t* out)
+MEAN4_ALWAYS_INLINE void step_256(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                                  uint32_t* out, size_t width)
 {
     auto [left, right] = neighbours_256<step, beside>(row);
     __m256i up = load_32(above);
@@ -153,13 +161,15 @@ MEAN4_ALWAYS_INLINE
     // The row below, 2 KiB ahead: the one input not already in the cache.
     _mm_prefetch(reinterpret_cast<const char*>(below + 2048), _MM_HINT_T0);
     store_32_words<streaming>(out, mean_of_bytes(left, right, up, down));
+    if constexpr (rows_at_once == 2)
+        step_256<streaming, step, beside, 1>(row, below, below + width, out + width, width);
 }
 
 // A row's last 16 pixels, when its width is an odd multiple of 16.
-template <bool streaming, Step step>
+template <bool streaming, Step step, size_t rows_at_once>
 MEAN4_TARGET(AVX2)
 inline void half_step_256(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                          uint32_t* out)
+                          uint32_t* out, size_t width)
 {
     const __m128i left =
         starts_row(step) ? _mm_or_si128(_mm_slli_si128(load_16(row), 1), _mm_cvtsi32_si128(row[0]))
@@ -168,9 +178,12 @@ inline void half_step_256(const uint8_t* above, const uint8_t* row, const uint8_
     const __m128i means = mean_of_bytes(left, right, load_16(above), load_16(below));
     store_8_words<streaming>(out, _mm256_cvtepu8_epi32(means));
     store_8_words<streaming>(out + 8, _mm256_cvtepu8_epi32(_mm_srli_si128(means, 8)));
+    if constexpr (rows_at_once == 2)
+        half_step_256<streaming, step, 1>(row, below, below + width, out + width, width);
 }
 
-template <bool streaming, Beside_row beside>
+// One result row, or two (rows_at_once), the second the row below.
+template <bool streaming, Beside_row beside, size_t rows_at_once = 1>
 MEAN4_TARGET(AVX2)
 inline void row_256(const uint8_t* above, const uint8_t* row, const uint8_t* below, size_t width,
                     uint32_t* out)
@@ -178,29 +191,37 @@ inline void row_256(const uint8_t* above, const uint8_t* row, const uint8_t* bel
     const size_t full_steps = width / 32;
     const bool half = width % 32 != 0;
     if (full_steps == 0) {
-        half_step_256<streaming, Step::only>(above, row, below, out);
+        half_step_256<streaming, Step::only, rows_at_once>(above, row, below, out, width);
         return;
     }
     if (full_steps == 1 && !half) {
-        step_256<streaming, Step::only, beside>(above, row, below, out);
+        step_256<streaming, Step::only, beside, rows_at_once>(above, row, below, out, width);
         return;
     }
-    step_256<streaming, Step::first, beside>(above, row, below, out);
+    step_256<streaming, Step::first, beside, rows_at_once>(above, row, below, out, width);
     const size_t last = half ? 32 * full_steps : 32 * (full_steps - 1);
     size_t x = 32;
     for (; x < last; x += 32)
-        step_256<streaming, Step::middle, beside>(above + x, row + x, below + x, out + x);
+        step_256<streaming, Step::middle, beside, rows_at_once>(above + x, row + x, below + x,
+                                                                out + x, width);
     if (half)
-        half_step_256<streaming, Step::last>(above + x, row + x, below + x, out + x);
+        half_step_256<streaming, Step::last, rows_at_once>(above + x, row + x, below + x, out + x,
+                                                           width);
     else
-        step_256<streaming, Step::last, beside>(above + x, row + x, below + x, out + x);
+        step_256<streaming, Step::last, beside, rows_at_once>(above + x, row + x, below + x,
+                                                              out + x, width);
 }
 
-template <bool streaming>
+template <bool streaming, size_t rows_at_once>
 MEAN4_TARGET(AVX2)
 void rows_256_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    for (; rows != 0; --rows, src_row += width, dst_row += width)
+    for (; rows >= rows_at_once;
+         rows -= rows_at_once, src_row += rows_at_once * width, dst_row += rows_at_once * width)
+        row_256<streaming, Beside_row::readable, rows_at_once>(src_row - width, src_row,
+                                                               src_row + width, width, dst_row);
+    // The last of an odd number of rows in two-row passes, on its own.
+    if (rows != 0)
         row_256<streaming, Beside_row::readable>(src_row - width, src_row, src_row + width, width,
                                                  dst_row);
     if (streaming)
@@ -265,10 +286,11 @@ MEAN4_ALWAYS_INLINE Beside_512 neighbours_512(const uint8_t* row, size_t pixels)
     return {left, right};
 }
 
-template <bool streaming, Step step, Beside_row beside>
+// A step of `pixels` in `rows_at_once` result rows, as step_256.
+template <bool streaming, Step step, Beside_row beside, size_t rows_at_once>
 MEAN4_TARGET(AVX512BW)
 MEAN4_ALWAYS_INLINE void step_512(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                                  uint32_t* out, size_t pixels)
+                                  uint32_t* out, size_t pixels, size_t width)
 {
     auto [left, right] = neighbours_512<step, beside>(row, pixels);
     __m512i up = load_step<step>(above, pixels);
@@ -291,9 +313,11 @@ MEAN4_ALWAYS_INLINE void step_512(const uint8_t* above, const uint8_t* row, cons
     if (!partial || pixels > 48)
         store_16_words<streaming>(out + 48,
                                   _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(means, 3)));
+    if constexpr (rows_at_once == 2)
+        step_512<streaming, step, beside, 1>(row, below, below + width, out + width, pixels, width);
 }
 
-template <bool streaming, Beside_row beside>
+template <bool streaming, Beside_row beside, size_t rows_at_once = 1>
 MEAN4_TARGET(AVX512BW)
 inline void row_512(const uint8_t* above, const uint8_t* row, const uint8_t* below, size_t width,
                     uint32_t* out)
@@ -301,27 +325,32 @@ inline void row_512(const uint8_t* above, const uint8_t* row, const uint8_t* bel
     const size_t full_steps = width / 64;
     const size_t rest = width % 64;
     if (full_steps == 0) {
-        step_512<streaming, Step::only, beside>(above, row, below, out, rest);
+        step_512<streaming, Step::only, beside, rows_at_once>(above, row, below, out, rest, width);
         return;
     }
     if (full_steps == 1 && rest == 0) {
-        step_512<streaming, Step::only, beside>(above, row, below, out, 64);
+        step_512<streaming, Step::only, beside, rows_at_once>(above, row, below, out, 64, width);
         return;
     }
-    step_512<streaming, Step::first, beside>(above, row, below, out, 64);
+    step_512<streaming, Step::first, beside, rows_at_once>(above, row, below, out, 64, width);
     const size_t last = rest != 0 ? 64 * full_steps : 64 * (full_steps - 1);
     size_t x = 64;
     for (; x < last; x += 64)
-        step_512<streaming, Step::middle, beside>(above + x, row + x, below + x, out + x, 64);
-    step_512<streaming, Step::last, beside>(above + x, row + x, below + x, out + x,
-                                            rest != 0 ? rest : 64);
+        step_512<streaming, Step::middle, beside, rows_at_once>(above + x, row + x, below + x,
+                                                                out + x, 64, width);
+    step_512<streaming, Step::last, beside, rows_at_once>(above + x, row + x, below + x, out + x,
+                                                          rest != 0 ? rest : 64, width);
 }
 
-template <bool streaming>
+template <bool streaming, size_t rows_at_once>
 MEAN4_TARGET(AVX512BW)
 void rows_512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    for (; rows != 0; --rows, src_row += width, dst_row += width)
+    for (; rows >= rows_at_once;
+         rows -= rows_at_once, src_row += rows_at_once * width, dst_row += rows_at_once * width)
+        row_512<streaming, Beside_row::readable, rows_at_once>(src_row - width, src_row,
+                                                               src_row + width, width, dst_row);
+    if (rows != 0)
         row_512<streaming, Beside_row::readable>(src_row - width, src_row, src_row + width, width,
                                                  dst_row);
     if (streaming)
@@ -333,27 +362,55 @@ void rows_512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, siz
 MEAN4_TARGET(AVX2)
 void mean4_rows_avx2_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    rows_256_bytes<false>(src_row, width, dst_row, rows);
+    rows_256_bytes<false, 1>(src_row, width, dst_row, rows);
+}
+
+MEAN4_TARGET(AVX2)
+void mean4_rows_avx2_bytes_2rows(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                 size_t rows)
+{
+    rows_256_bytes<false, 2>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX2)
 void mean4_rows_avx2_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                   size_t rows)
 {
-    rows_256_bytes<true>(src_row, width, dst_row, rows);
+    rows_256_bytes<true, 1>(src_row, width, dst_row, rows);
+}
+
+MEAN4_TARGET(AVX2)
+void mean4_rows_avx2_bytes_2rows_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                        size_t rows)
+{
+    rows_256_bytes<true, 2>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
 void mean4_rows_avx512_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    rows_512_bytes<false>(src_row, width, dst_row, rows);
+    rows_512_bytes<false, 1>(src_row, width, dst_row, rows);
+}
+
+MEAN4_TARGET(AVX512BW)
+void mean4_rows_avx512_bytes_2rows(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                   size_t rows)
+{
+    rows_512_bytes<false, 2>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX512BW)
 void mean4_rows_avx512_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                     size_t rows)
 {
-    rows_512_bytes<true>(src_row, width, dst_row, rows);
+    rows_512_bytes<true, 1>(src_row, width, dst_row, rows);
+}
+
+MEAN4_TARGET(AVX512BW)
+void mean4_rows_avx512_bytes_2rows_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                          size_t rows)
+{
+    rows_512_bytes<true, 2>(src_row, width, dst_row, rows);
 }
 
 MEAN4_TARGET(AVX2)
