@@ -165,16 +165,18 @@ void limit_benchmark(benchmark::State& state, Mean4_stores stores, Cores cores, 
 }
 
 // The copy with the row kernels' reads (three_row_pass): beside limit_cached,
-// it shows what reading each source row three times costs by itself.
-void three_row_benchmark(benchmark::State& state, Mean4_stores stores, size_t side)
+// it shows what reading each source row three times costs by itself; with
+// rows_per_pass 2, what reading it in two passes costs.
+void three_row_benchmark(benchmark::State& state, Mean4_stores stores, size_t rows_per_pass,
+                         size_t side)
 {
     Workload* const workload_of_side = workload(state, side);
     if (workload_of_side == nullptr)
         return;
     Workload& w = *workload_of_side;
     for (auto _ : state)
-        state.SetIterationTime(
-            seconds_taken([&] { three_row_pass(w.src, w.dst, w.side, w.side, stores); }));
+        state.SetIterationTime(seconds_taken(
+            [&] { three_row_pass(w.src, w.dst, w.side, w.side, stores, rows_per_pass); }));
     set_counters(state, w);
 }
 
@@ -232,6 +234,7 @@ Paired_samples time_pairs(benchmark::State& state, const Explore_variant& varian
 {
     const auto s = static_cast<int32_t>(w.side);
     const Mean4_stores stores = variant.kernel->stores;
+    const size_t rows_per_pass = variant.kernel->rows_per_pass;
     Compute_band& band = compute_band(costed_as(*variant.kernel), w.side);
     Paired_samples samples;
     samples.band_width = band.width();
@@ -239,9 +242,9 @@ Paired_samples time_pairs(benchmark::State& state, const Explore_variant& varian
         samples.limit.push_back(seconds_taken([&] { run_limit(stores, variant.cores, w); }));
         samples.pattern.push_back(seconds_taken([&] {
             if (variant.cores == Cores::one)
-                three_row_pass(w.src, w.dst, w.side, w.side, stores);
+                three_row_pass(w.src, w.dst, w.side, w.side, stores, rows_per_pass);
             else
-                three_row_pass_all_cores(w.src, w.dst, w.side, w.side, stores);
+                three_row_pass_all_cores(w.src, w.dst, w.side, w.side, stores, rows_per_pass);
         }));
         const Compute_sample compute = band.sample();
         samples.interior_ns_per_pixel.push_back(compute.interior_ns_per_pixel);
@@ -332,13 +335,15 @@ void register_benchmarks()
                     ->UseManualTime()
                     ->Unit(benchmark::kMillisecond);
         }
-        for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming}) {
-            const std::string name = limit_name(stores, Cores::one) + "_3rows";
-            benchmark::RegisterBenchmark(benchmark_name(name, side).c_str(), three_row_benchmark,
-                                         stores, side)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond);
-        }
+        for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+            for (const size_t rows_per_pass : {1, 2}) {
+                const std::string name =
+                    limit_name(stores, Cores::one) + (rows_per_pass == 1 ? "_3rows" : "_row_pairs");
+                benchmark::RegisterBenchmark(benchmark_name(name, side).c_str(),
+                                             three_row_benchmark, stores, rows_per_pass, side)
+                    ->UseManualTime()
+                    ->Unit(benchmark::kMillisecond);
+            }
         for (const Explore_variant& variant : explore_variants()) {
             if (variant.cores == Cores::all && side < ALL_CORES_FROM)
                 continue;

@@ -16,16 +16,16 @@ void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_
 }
 
 void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                    Mean4_stores stores)
+                    Mean4_stores stores, size_t rows_per_pass)
 {
     limit_pass(src, dst, width, stores);
-    three_row_interior(src, dst, width, height, stores);
+    three_row_interior(src, dst, width, height, stores, rows_per_pass);
     if (height > 1)
         limit_pass(src + (height - 1) * width, dst + (height - 1) * width, width, stores);
 }
 
 void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                              Mean4_stores stores)
+                              Mean4_stores stores, size_t rows_per_pass)
 {
     for_each_band([&](unsigned band, unsigned bands) {
         size_t first = band_start(height, band, bands);
@@ -44,6 +44,6 @@ void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, s
         // is given: start it one row above the band's first interior row.
         if (first < end)
             three_row_interior(src + (first - 1) * width, dst + (first - 1) * width, width,
-                               end - first + 2, stores);
+                               end - first + 2, stores, rows_per_pass);
     });
 }

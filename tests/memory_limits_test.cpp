@@ -66,10 +66,11 @@ TEST(Memory_limits, AllCoresWidenEveryBandAndWriteNothingElse)
 TEST(Memory_limits, TheThreeRowPassWidensTheOrOfEachRowAndItsNeighbours)
 {
     // The top and bottom rows as they are, every other row the OR of itself
-    // and the rows above and below; widths around the vector steps (16, 64).
+    // and the rows above and below; widths around the vector steps (16, 64),
+    // odd and even numbers of interior rows for the pass in pairs.
     for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
         for (const auto& [width, height] :
-             {std::pair{16, 1}, {16, 2}, {48, 3}, {80, 9}, {208, 4}, {4096, 3}}) {
+             {std::pair{16, 1}, {16, 2}, {48, 3}, {80, 9}, {208, 4}, {112, 6}, {4096, 3}}) {
             SCOPED_TRACE(testing::Message()
                          << store_name(stores) << ", " << width << " x " << height);
             const Image src = random_bytes(width, height, uint32_t(3 * width + height));
@@ -78,13 +79,17 @@ TEST(Memory_limits, TheThreeRowPassWidensTheOrOfEachRowAndItsNeighbours)
                 for (int x = 0; x < width; ++x)
                     expected[size_t(y * width + x)] =
                         uint32_t(src.at(x, y - 1) | src.at(x, y) | src.at(x, y + 1));
-            // One core, then in bands: a band's edge rows read the bands beside it.
-            for (const bool all_cores : {false, true}) {
-                Guarded_result result(src.pixel_count());
-                (all_cores ? three_row_pass_all_cores : three_row_pass)(
-                    src.pixels(), result.image, size_t(width), size_t(height), stores);
-                EXPECT_EQ(result.difference(expected, width), "") << "all cores: " << all_cores;
-            }
+            // One core, then in bands: a band's edge rows read the bands
+            // beside it. A row at a time, then in pairs.
+            for (const bool all_cores : {false, true})
+                for (const size_t rows_per_pass : {1, 2}) {
+                    Guarded_result result(src.pixel_count());
+                    (all_cores ? three_row_pass_all_cores
+                               : three_row_pass)(src.pixels(), result.image, size_t(width),
+                                                 size_t(height), stores, rows_per_pass);
+                    EXPECT_EQ(result.difference(expected, width), "")
+                        << "all cores: " << all_cores << ", rows a pass: " << rows_per_pass;
+                }
         }
 }
 

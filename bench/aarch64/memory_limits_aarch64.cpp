@@ -25,30 +25,46 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
         dst[done] = src[done];
 }
 
-template <bool streaming>
-static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height)
+// Rows y .. y + rows_at_once - 1, a step of each at the same x, as the
+// two-row kernels go.
+template <bool streaming, size_t rows_at_once>
+static void three_rows_from(const uint8_t* src, uint32_t* dst, size_t width, size_t y)
 {
-    for (size_t y = 1; y + 1 < height; ++y) {
-        const uint8_t* row = src + y * width;
-        uint32_t* out = dst + y * width;
-        size_t x = 0;
-        for (; x + 16 <= width; x += 16) {
-            const uint8x16_t bytes = vorrq_u8(
-                vorrq_u8(vld1q_u8(row + x - width), vld1q_u8(row + x)), vld1q_u8(row + x + width));
-            store_words<streaming>(out + x, vmovl_u8(vget_low_u8(bytes)), vmovl_high_u8(bytes));
+    const uint8_t* row = src + y * width;
+    uint32_t* out = dst + y * width;
+    size_t x = 0;
+    for (; x + 16 <= width; x += 16)
+        for (size_t r = 0; r < rows_at_once; ++r) {
+            const uint8_t* at = row + r * width + x;
+            const uint8x16_t bytes =
+                vorrq_u8(vorrq_u8(vld1q_u8(at - width), vld1q_u8(at)), vld1q_u8(at + width));
+            store_words<streaming>(out + r * width + x, vmovl_u8(vget_low_u8(bytes)),
+                                   vmovl_high_u8(bytes));
         }
-        for (; x < width; ++x)
-            out[x] = three_row_word(row + x, width);
-    }
+    for (size_t r = 0; r < rows_at_once; ++r)
+        for (size_t rest = x; rest < width; ++rest)
+            out[r * width + rest] = three_row_word(row + r * width + rest, width);
+}
+
+template <bool streaming>
+static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                     size_t rows_per_pass)
+{
+    size_t y = 1;
+    if (rows_per_pass == 2)
+        for (; y + 2 < height; y += 2)
+            three_rows_from<streaming, 2>(src, dst, width, y);
+    for (; y + 1 < height; ++y)
+        three_rows_from<streaming, 1>(src, dst, width, y);
     if constexpr (streaming)
         fence_streaming_stores();
 }
 
 void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                        Mean4_stores stores)
+                        Mean4_stores stores, size_t rows_per_pass)
 {
     if (stores == Mean4_stores::streaming)
-        interior<true>(src, dst, width, height);
+        interior<true>(src, dst, width, height, rows_per_pass);
     else
-        interior<false>(src, dst, width, height);
+        interior<false>(src, dst, width, height, rows_per_pass);
 }

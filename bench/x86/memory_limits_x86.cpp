@@ -86,79 +86,109 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
         dst[done] = src[done];
 }
 
-// Three rows ORed, 64 pixels a step, widened as the byte kernels widen.
-template <bool streaming>
+// Three rows ORed, 64 pixels a step, widened as the byte kernels widen; in
+// `rows_at_once` result rows at each step, as the two-row kernels go.
+template <bool streaming, size_t rows_at_once>
 MEAN4_TARGET(AVX512BW)
 static size_t three_rows_512(const uint8_t* row, size_t width, uint32_t* out)
 {
     size_t x = 0;
-    for (; x + 64 <= width; x += 64) {
-        const __m512i bytes = _mm512_or_si512(
-            _mm512_or_si512(_mm512_loadu_si512(row + x - width), _mm512_loadu_si512(row + x)),
-            _mm512_loadu_si512(row + x + width));
-        store_16_words<streaming>(out + x, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(bytes)));
-        store_16_words<streaming>(out + x + 16,
-                                  _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 1)));
-        store_16_words<streaming>(out + x + 32,
-                                  _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 2)));
-        store_16_words<streaming>(out + x + 48,
-                                  _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 3)));
-    }
+    for (; x + 64 <= width; x += 64)
+        for (size_t r = 0; r < rows_at_once; ++r) {
+            const uint8_t* at = row + r * width + x;
+            uint32_t* to = out + r * width + x;
+            const __m512i bytes = _mm512_or_si512(
+                _mm512_or_si512(_mm512_loadu_si512(at - width), _mm512_loadu_si512(at)),
+                _mm512_loadu_si512(at + width));
+            store_16_words<streaming>(to, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(bytes)));
+            store_16_words<streaming>(to + 16,
+                                      _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 1)));
+            store_16_words<streaming>(to + 32,
+                                      _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 2)));
+            store_16_words<streaming>(to + 48,
+                                      _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 3)));
+        }
     return x;
 }
 
 // The same, 16 pixels a step.
-template <bool streaming>
+template <bool streaming, size_t rows_at_once>
 MEAN4_TARGET(AVX2)
 static size_t three_rows_256(const uint8_t* row, size_t width, uint32_t* out)
 {
     size_t x = 0;
-    for (; x + 16 <= width; x += 16) {
-        const __m128i bytes = _mm_or_si128(
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - width)),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + width)));
-        store_8_words<streaming>(out + x, _mm256_cvtepu8_epi32(bytes));
-        store_8_words<streaming>(out + x + 8, _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8)));
-    }
+    for (; x + 16 <= width; x += 16)
+        for (size_t r = 0; r < rows_at_once; ++r) {
+            const uint8_t* at = row + r * width + x;
+            uint32_t* to = out + r * width + x;
+            const __m128i bytes = _mm_or_si128(
+                _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at - width)),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + width)));
+            store_8_words<streaming>(to, _mm256_cvtepu8_epi32(bytes));
+            store_8_words<streaming>(to + 8, _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8)));
+        }
     return x;
 }
 
-// No vector step on a processor without AVX2: the rows in scalar code.
-static size_t no_vector_step(const uint8_t*, size_t, uint32_t*)
+enum class Vectors { none, v256, v512 };
+
+// The widest vector step this processor has, over `rows_at_once` rows; none
+// on a processor without AVX2, where the rows are left to scalar code.
+template <bool streaming, Vectors vectors, size_t rows_at_once>
+static size_t three_rows(const uint8_t* row, size_t width, uint32_t* out)
 {
+    if constexpr (vectors == Vectors::v512)
+        return three_rows_512<streaming, rows_at_once>(row, width, out);
+    else if constexpr (vectors == Vectors::v256)
+        return three_rows_256<streaming, rows_at_once>(row, width, out);
     return 0;
 }
 
-template <bool streaming, size_t (*three_rows)(const uint8_t*, size_t, uint32_t*)>
-static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height)
+// Rows y .. y + rows_at_once - 1, the pixels the vector step leaves in
+// scalar code.
+template <bool streaming, Vectors vectors, size_t rows_at_once>
+static void three_rows_from(const uint8_t* src, uint32_t* dst, size_t width, size_t y)
 {
-    for (size_t y = 1; y + 1 < height; ++y) {
-        const uint8_t* row = src + y * width;
-        uint32_t* out = dst + y * width;
-        for (size_t x = three_rows(row, width, out); x < width; ++x)
-            out[x] = three_row_word(row + x, width);
-    }
+    const uint8_t* row = src + y * width;
+    uint32_t* out = dst + y * width;
+    const size_t done = three_rows<streaming, vectors, rows_at_once>(row, width, out);
+    for (size_t r = 0; r < rows_at_once; ++r)
+        for (size_t x = done; x < width; ++x)
+            out[r * width + x] = three_row_word(row + r * width + x, width);
+}
+
+template <bool streaming, Vectors vectors>
+static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                     size_t rows_per_pass)
+{
+    size_t y = 1;
+    if (rows_per_pass == 2)
+        for (; y + 2 < height; y += 2)
+            three_rows_from<streaming, vectors, 2>(src, dst, width, y);
+    for (; y + 1 < height; ++y)
+        three_rows_from<streaming, vectors, 1>(src, dst, width, y);
     if (streaming)
         _mm_sfence();
 }
 
 template <bool streaming>
-static void interior_for(const uint8_t* src, uint32_t* dst, size_t width, size_t height)
+static void interior_for(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                         size_t rows_per_pass)
 {
     if (MEAN4_AVX512BW.supported())
-        interior<streaming, three_rows_512<streaming>>(src, dst, width, height);
+        interior<streaming, Vectors::v512>(src, dst, width, height, rows_per_pass);
     else if (MEAN4_AVX2.supported())
-        interior<streaming, three_rows_256<streaming>>(src, dst, width, height);
+        interior<streaming, Vectors::v256>(src, dst, width, height, rows_per_pass);
     else
-        interior<streaming, no_vector_step>(src, dst, width, height);
+        interior<streaming, Vectors::none>(src, dst, width, height, rows_per_pass);
 }
 
 void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                        Mean4_stores stores)
+                        Mean4_stores stores, size_t rows_per_pass)
 {
     if (stores == Mean4_stores::streaming)
-        interior_for<true>(src, dst, width, height);
+        interior_for<true>(src, dst, width, height, rows_per_pass);
     else
-        interior_for<false>(src, dst, width, height);
+        interior_for<false>(src, dst, width, height, rows_per_pass);
 }
