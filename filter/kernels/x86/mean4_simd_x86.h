@@ -63,10 +63,44 @@ MEAN4_TARGET(AVX512BW) MEAN4_ALWAYS_INLINE void keep_in_register(__m512i& vector
     asm("" : "+v"(vector));
 }
 
-// The AVX2 word-domain row loop: sixteen pixels a step in 16-bit lanes,
-// where four pixels sum to at most 1020. Shared by the program's
-// mean4_rows_256 (cached stores, edge columns left to the frame) and the
-// explorer's mean4_rows_avx2_stream (streaming stores, edges clamped).
+// The AVX2 word-domain step: sixteen pixels in 16-bit lanes, where four
+// pixels sum to at most 1020. With clamp_left or clamp_right the step is the
+// row's first or last, and the pixel itself stands in for its missing
+// neighbour.
+template <bool streaming, bool clamp_left, bool clamp_right>
+MEAN4_TARGET(AVX2)
+MEAN4_ALWAYS_INLINE void step_256_words(const uint8_t* above, const uint8_t* row, size_t width,
+                                        uint32_t* out, short first_pixel, short last_pixel)
+{
+    __m256i left = load_16_pixels(row - 1);
+    __m256i right = load_16_pixels(row + 1);
+    if (clamp_left)
+        left = _mm256_insert_epi16(left, first_pixel, 0);
+    if (clamp_right)
+        right = _mm256_insert_epi16(right, last_pixel, 15);
+    // The row below is the only one not yet in cache. With streaming stores
+    // the hardware prefetcher falls behind on it: ask 2 KiB ahead. A
+    // prefetch past the image is harmless.
+    if (streaming)
+        _mm_prefetch(reinterpret_cast<const char*>(row + width + 2048), _MM_HINT_T0);
+    const __m256i down = load_16_pixels(row + width);
+    const __m256i up = load_16_pixels(above);
+
+    const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(right, left), down), up);
+    const __m256i mean = _mm256_srli_epi16(sum, 2);
+
+    // Widening to 32 bits reads the low 128-bit half only, so exchange the
+    // halves to bring lanes 8-15 down for the second store.
+    const __m256i halves_exchanged = _mm256_permute2x128_si256(mean, mean, 0x01);
+    store_8_words<streaming>(out, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(mean)));
+    store_8_words<streaming>(out + 8,
+                             _mm256_cvtepu16_epi32(_mm256_castsi256_si128(halves_exchanged)));
+}
+
+// The AVX2 word-domain row loop, sixteen pixels a step. Shared by the
+// program's mean4_rows_256 (cached stores, edge columns left to the frame)
+// and the explorer's mean4_rows_avx2_stream (streaming stores, edges
+// clamped).
 //
 // Preconditions: width is a non-zero multiple of 16; rows >= 1; the row above
 // the first row and the row below the last are readable, and so are the byte
@@ -77,8 +111,9 @@ MEAN4_TARGET(AVX512BW) MEAN4_ALWAYS_INLINE void keep_in_register(__m512i& vector
 // without any lane moves; the centre is never loaded. So every row is treated
 // as endless: column 0 takes the previous row's last pixel as its left
 // neighbour and the last column the next row's first pixel as its right one.
-// With clamp_edges the pixel itself is put in their place; without, both edge
-// columns are wrong on return, and in exchange the loop has no scalar work.
+// With clamp_edges the row's first and last steps, taken out of the loop, put
+// the pixel itself in their place; without, both edge columns are wrong on
+// return, and in exchange the loop has no scalar work.
 template <bool streaming, bool clamp_edges>
 MEAN4_TARGET(AVX2)
 inline void rows_256_words(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
@@ -97,33 +132,28 @@ inline void rows_256_words(const uint8_t* src_row, size_t width, uint32_t* dst_r
             asm("prefetchw %0" : : "m"(*out));
         const short first_pixel = row[0];
         const short last_pixel = row[width - 1];
-
-        for (size_t remaining = width; remaining != 0; remaining -= 16) {
-            __m256i left = load_16_pixels(row - 1);
-            __m256i right = load_16_pixels(row + 1);
-            if (clamp_edges && remaining == width)
-                left = _mm256_insert_epi16(left, first_pixel, 0);
-            if (clamp_edges && remaining == 16)
-                right = _mm256_insert_epi16(right, last_pixel, 15);
-            // The row below is the only one not yet in cache. With streaming
-            // stores the hardware prefetcher falls behind on it: ask 2 KiB
-            // ahead. A prefetch past the image is harmless.
-            if (streaming)
-                _mm_prefetch(reinterpret_cast<const char*>(row + width + 2048), _MM_HINT_T0);
-            const __m256i down = load_16_pixels(row + width);
-            const __m256i up = load_16_pixels(above);
-
-            const __m256i sum =
-                _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(right, left), down), up);
-            const __m256i mean = _mm256_srli_epi16(sum, 2);
-
-            // Widening to 32 bits reads the low 128-bit half only, so exchange
-            // the halves to bring lanes 8-15 down for the second store.
-            const __m256i halves_exchanged = _mm256_permute2x128_si256(mean, mean, 0x01);
-            store_8_words<streaming>(out, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(mean)));
-            store_8_words<streaming>(
-                out + 8, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(halves_exchanged)));
-
+        // Pointers advanced step by step, not indexed: an indexed store
+        // cannot use the simple store address unit of some Intel cores.
+        const uint8_t* const row_end = row + width;
+        size_t last_steps = 0;
+        if (clamp_edges) {
+            if (width == 16) {
+                step_256_words<streaming, true, true>(above, row, width, out, first_pixel,
+                                                      last_pixel);
+            } else {
+                step_256_words<streaming, true, false>(above, row, width, out, first_pixel,
+                                                       last_pixel);
+            }
+            row += 16;
+            above += 16;
+            out += 16;
+            last_steps = width == 16 ? 0 : 1;
+        }
+        for (; row != row_end - 16 * last_steps; row += 16, above += 16, out += 16)
+            step_256_words<streaming, false, false>(above, row, width, out, first_pixel,
+                                                    last_pixel);
+        if (clamp_edges && last_steps != 0) {
+            step_256_words<streaming, false, true>(above, row, width, out, first_pixel, last_pixel);
             row += 16;
             above += 16;
             out += 16;
