@@ -6,10 +6,12 @@ syntax):
     /usr/bin/python3 bench/count_instructions.py build/test/filter/libmean4_filter.a \\
         build/test/filter/libmean4_explorer_kernels.a
 
-A row kernel is a function named mean4_rows_*. Its innermost loop is the
-shortest backward branch around a vector store; the pixels it handles an
-iteration are the smallest power-of-two step (8 or more) by which the loop
-advances a register. Each instruction of the loop falls in one class:
+A row kernel is a function named mean4_rows_*. Its main loop is, of the
+innermost loops around a vector store (backward branches with no other
+inside them), the one that stores the most bytes an iteration: the loop
+over whole steps rather than one over a row's rest, and where a kernel
+computes two rows a pass, the loop over both. The pixels it handles an
+iteration are the words it stores (4 bytes each). Each instruction of the loop falls in one class:
 stores (to memory), arithmetic and logic (vector adds, averages, shifts,
 logic, with or without an operand in memory), loads (any other instruction
 that reads memory: a zero-extension straight from memory counts here),
@@ -93,33 +95,39 @@ def functions(libraries):
         yield name, body
 
 
-def innermost_loop(body):
-    """The instructions of the shortest backward conditional branch's loop
-    that stores a vector, or None."""
-    loops = []
-    for index, (address, mnemonic, args) in enumerate(body):
-        if not mnemonic.startswith("j") or mnemonic == "jmp" or not args:
-            continue
-        target = TARGET.match(args[0])
-        if not target or int(target.group(1), 16) >= address:
-            continue
-        start = int(target.group(1), 16)
-        loop = [i for i in body[: index + 1] if i[0] >= start]
-        if any(classify(m, a) == "stores" and "%" in a[0] and "mm" in a[0] for _, m, a in loop):
-            loops.append(loop)
-    return min(loops, key=len) if loops else None
+VECTOR_BYTES = {"x": 16, "y": 32, "z": 64}
 
 
-def pixels_per_iteration(loop):
-    steps = []
+def stored_bytes(loop):
+    """The bytes the loop's vector stores write an iteration."""
+    total = 0
     for _, mnemonic, args in loop:
-        if mnemonic in ("add", "sub") and len(args) == 2:
-            step = IMMEDIATE_STEP.match(",".join(args))
-            if step:
-                value = int(step.group(1), 16)
-                if value >= 8 and value & (value - 1) == 0:
-                    steps.append(value)
-    return min(steps) if steps else None
+        if classify(mnemonic, args) == "stores" and re.match(r"^%[xyz]mm", args[0]):
+            total += VECTOR_BYTES[args[0][1]]
+    return total
+
+
+def is_backward_branch(instruction):
+    address, mnemonic, args = instruction
+    target = TARGET.match(args[0]) if mnemonic.startswith("j") and args else None
+    return target is not None and int(target.group(1), 16) < address
+
+
+def main_loop(body):
+    """The instructions of the innermost loop that stores the most vector
+    bytes an iteration (the shortest of those that store as much), or None.
+    A loop is innermost when no other backward branch lies inside it."""
+    loops = []
+    for index, instruction in enumerate(body):
+        if not is_backward_branch(instruction) or instruction[1] == "jmp":
+            continue
+        start = int(TARGET.match(instruction[2][0]).group(1), 16)
+        loop = [i for i in body[: index + 1] if i[0] >= start]
+        if not any(is_backward_branch(i) for i in loop[:-1]) and stored_bytes(loop) > 0:
+            loops.append(loop)
+    if not loops:
+        return None
+    return min(loops, key=lambda loop: (-stored_bytes(loop), len(loop)))
 
 
 def main(libraries):
@@ -131,8 +139,8 @@ def main(libraries):
         kernel = name.split("(")[0]
         if not kernel.startswith("mean4_rows_"):
             continue
-        loop = innermost_loop(body)
-        pixels = pixels_per_iteration(loop) if loop else None
+        loop = main_loop(body)
+        pixels = stored_bytes(loop) // 4 if loop else None
         if not loop or not pixels:
             print(f"| {kernel} | ? | ? |" + " |" * (len(CLASSES) + 1))
             continue
