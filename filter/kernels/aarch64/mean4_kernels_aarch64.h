@@ -18,8 +18,15 @@ void mean4_rows_neon_stream(const uint8_t* src_row, size_t width, uint32_t* dst_
 void mean4_rows_neon_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
 void mean4_rows_neon_bytes_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
                                   size_t rows);
+// The same two result rows a pass; any number of rows.
+void mean4_rows_neon_bytes_2rows(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                 size_t rows);
+void mean4_rows_neon_bytes_2rows_stream(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                        size_t rows);
 
 // SVE and SVE2 (rows_neon_sve.cpp, rows_bytes.cpp): a vector of any length a step, edge columns
 // left to the frame.
 void mean4_rows_sve(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
 void mean4_rows_sve2_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
+void mean4_rows_sve2_bytes_2rows(const uint8_t* src_row, size_t width, uint32_t* dst_row,
+                                 size_t rows);

@@ -23,6 +23,21 @@ constexpr Mean4_kernel EXPLORER_KERNELS[] = {
      .rows = mean4_rows_sve2_bytes,
      .isa = MEAN4_SVE2,
      .edges = Mean4_edges::repaired_by_frame},
+    {.name = "neon_bytes_2rows",
+     .rows = mean4_rows_neon_bytes_2rows,
+     .isa = MEAN4_BASELINE,
+     .rows_per_pass = 2},
+    {.name = "neon_bytes_2rows_stream",
+     .rows = mean4_rows_neon_bytes_2rows_stream,
+     .isa = MEAN4_BASELINE,
+     .stores = Mean4_stores::streaming,
+     .rows_per_pass = 2,
+     .costed_as = "neon_bytes_2rows"},
+    {.name = "sve2_bytes_2rows",
+     .rows = mean4_rows_sve2_bytes_2rows,
+     .isa = MEAN4_SVE2,
+     .edges = Mean4_edges::repaired_by_frame,
+     .rows_per_pass = 2},
 };
 MEAN4_ASSERT_WELL_FORMED(EXPLORER_KERNELS);
 
