@@ -207,11 +207,18 @@ def gigapixels(side, r):
     return side * side / (r["ms"] * 1e-3) / 1e9
 
 
+def two_rows_a_pass(variant):
+    return "_2rows" in variant
+
+
 def draw_series(axes, results, name, colour_, line, width=1.4):
     points = sorted((side, gigapixels(side, r)) for (n, side), r in results.items() if n == name)
     if points:
-        axes.plot([p[0] for p in points], [p[1] for p in points], marker="o", markersize=3,
-                  color=colour_, linestyle=line, linewidth=width, label=name)
+        # Squares tell a two-row kernel from the one-row kernel of its set.
+        axes.plot([p[0] for p in points], [p[1] for p in points],
+                  marker="s" if two_rows_a_pass(name) else "o",
+                  markersize=4 if two_rows_a_pass(name) else 3, color=colour_, linestyle=line,
+                  linewidth=width, label=name)
 
 
 def mark_caches(axes, sides, context):
@@ -273,7 +280,7 @@ def main(json_path, png_path):
     full_side = max(sides, default=0)
 
     fig = plt.figure(figsize=(17, 10))
-    grid = fig.add_gridspec(2, 4, width_ratios=(1.3, 1, 1, 1), left=0.1, right=0.99, top=0.93,
+    grid = fig.add_gridspec(2, 4, width_ratios=(1.3, 1, 1, 1), left=0.13, right=0.99, top=0.93,
                             bottom=0.14, wspace=0.25, hspace=0.3)
     draw_full_image(fig.add_subplot(grid[:, 0]), results, variants, full_side, benchmarks)
 
@@ -304,8 +311,11 @@ def main(json_path, png_path):
                           key=lambda s: list(SET_COLOURS).index(s) if s in SET_COLOURS else 99)
     handles = [Patch(color=colour(s), label=s) for s in sets_present]
     handles += [Line2D([], [], color="black", linestyle="-", label="solid: one core"),
-                Line2D([], [], color="black", linestyle="--", label="dashed: all cores"),
-                Line2D([], [], color=LIMIT_COLOURS["limit_cached"], linewidth=3,
+                Line2D([], [], color="black", linestyle="--", label="dashed: all cores")]
+    if any(two_rows_a_pass(n) for n in variants):
+        handles.append(Line2D([], [], color="black", marker="s", markersize=4, linestyle="",
+                              label="squares: two rows a pass"))
+    handles += [Line2D([], [], color=LIMIT_COLOURS["limit_cached"], linewidth=3,
                        label="cached limit"),
                 Line2D([], [], color=LIMIT_COLOURS["limit_streaming"], linewidth=3,
                        label="streaming limit"),
