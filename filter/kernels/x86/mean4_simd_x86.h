@@ -118,46 +118,38 @@ template <bool streaming, bool clamp_edges>
 MEAN4_TARGET(AVX2)
 inline void rows_256_words(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows)
 {
-    const uint8_t* row = src_row;
-    const uint8_t* above = src_row - width;
-    uint32_t* out = dst_row;
-
-    for (; rows != 0; --rows) {
+    for (; rows != 0; --rows, src_row += width, dst_row += width) {
         // Ask for the row's first result line in a writable state ahead of
         // the first store. Written as an instruction, not as an intrinsic
         // that would add its own feature to the kernel's set: processors that
         // lack prefetchw execute it as a no-op, so it is no requirement.
         // Streaming stores do not go through the cache, so they skip it.
         if (!streaming)
-            asm("prefetchw %0" : : "m"(*out));
-        const short first_pixel = row[0];
-        const short last_pixel = row[width - 1];
+            asm("prefetchw %0" : : "m"(*dst_row));
+        const short first_pixel = src_row[0];
+        const short last_pixel = src_row[width - 1];
+        const uint8_t* row = src_row;
+        uint32_t* out = dst_row;
+        if (clamp_edges && width == 16) {
+            step_256_words<streaming, true, true>(row - width, row, width, out, first_pixel,
+                                                  last_pixel);
+            continue;
+        }
         // Pointers advanced step by step, not indexed: an indexed store
         // cannot use the simple store address unit of some Intel cores.
-        const uint8_t* const row_end = row + width;
-        size_t last_steps = 0;
+        const uint8_t* const middle_end = src_row + width - (clamp_edges ? 16 : 0);
         if (clamp_edges) {
-            if (width == 16) {
-                step_256_words<streaming, true, true>(above, row, width, out, first_pixel,
-                                                      last_pixel);
-            } else {
-                step_256_words<streaming, true, false>(above, row, width, out, first_pixel,
-                                                       last_pixel);
-            }
+            step_256_words<streaming, true, false>(row - width, row, width, out, first_pixel,
+                                                   last_pixel);
             row += 16;
-            above += 16;
             out += 16;
-            last_steps = width == 16 ? 0 : 1;
         }
-        for (; row != row_end - 16 * last_steps; row += 16, above += 16, out += 16)
-            step_256_words<streaming, false, false>(above, row, width, out, first_pixel,
+        for (; row != middle_end; row += 16, out += 16)
+            step_256_words<streaming, false, false>(row - width, row, width, out, first_pixel,
                                                     last_pixel);
-        if (clamp_edges && last_steps != 0) {
-            step_256_words<streaming, false, true>(above, row, width, out, first_pixel, last_pixel);
-            row += 16;
-            above += 16;
-            out += 16;
-        }
+        if (clamp_edges)
+            step_256_words<streaming, false, true>(row - width, row, width, out, first_pixel,
+                                                   last_pixel);
     }
     // Streaming stores are weakly ordered: make them visible before whoever
     // reads the result learns that it is done.
