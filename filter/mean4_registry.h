@@ -38,6 +38,17 @@ enum class Mean4_stores {
     streaming, // non-temporal stores, which skip that read; the kernel fences before returning
 };
 
+// Who wrote a kernel's vector code: its author, a portable SIMD library's
+// API, or a compiler's vectoriser from the scalar source.
+enum class Mean4_author { hand, library, compiler };
+
+// The lanes a kernel computes the mean in, which decides how much work each
+// pixel costs: four bytes summed in 16-bit lanes (at most 1020), or in 32-bit
+// lanes, or kept in 8-bit lanes by rounding averages and corrected for their
+// rounding; or the reference's scalar source, as written or vectorised by a
+// compiler.
+enum class Mean4_flow { reference, words, dwords, bytes };
+
 // A row names only what sets its kernel apart; the rest has defaults.
 struct Mean4_kernel {
     const char* name; // "scalar", "sse41", "avx2", "avx512_bytes_stream", ...
@@ -56,6 +67,8 @@ struct Mean4_kernel {
     size_t result_alignment = 0;
     Mean4_edges edges = Mean4_edges::clamped;
     Mean4_stores stores = Mean4_stores::cached;
+    Mean4_author written_by = Mean4_author::hand;
+    Mean4_flow flow = Mean4_flow::words;
     // Result rows a row kernel computes in one pass over the row: 2 reads
     // source rows y - 1 .. y + 2 for rows y and y + 1 together. The explorer
     // copies with the same pattern to find the kernel's memory roof.
@@ -138,6 +151,10 @@ std::span<const Mean4_kernel> mean4_compiler_kernels();
 // The rows of every table above, in that order (the benchmark program's
 // first); in mean4_explorer_kernels.
 std::vector<const Mean4_kernel*> mean4_every_kernel();
+
+// Every instruction set of the architecture being built, in order, each
+// including the ones before it; in mean4_explorer_kernels.
+std::span<const Mean4_isa* const> mean4_instruction_sets();
 
 // Runs a kernel on one core over a whole image: a routine directly, a row
 // kernel inside the frame (mean4_frame.cpp). Returns the routines' status.

@@ -1,8 +1,8 @@
 // The tables as data: what the compile-time check asserts, checked again at
 // run time (a sanitizer build of GCC cannot fold it), and the contracts that
 // hold between rows: unique names, a streaming row costed as a cached row of
-// the same tables, the program's narrow and wide rows where mean4_vector
-// finds them.
+// the same tables and computing as it does, the program's narrow and wide
+// rows where mean4_vector finds them.
 #include "mean4_registry.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +47,30 @@ TEST(Registry, EveryStreamingRowIsCostedAsACachedRowOfTheSameKind)
         EXPECT_EQ(twin->stores, Mean4_stores::cached);
         EXPECT_EQ(twin->rows != nullptr, kernel->rows != nullptr);
         EXPECT_EQ(&twin->isa, &kernel->isa) << "a twin of another instruction set";
+        // The twin's cost stands for this row's only if it computes the same
+        // way: the same flow, author and rows a pass.
+        EXPECT_EQ(twin->flow, kernel->flow);
+        EXPECT_EQ(twin->written_by, kernel->written_by);
+        EXPECT_EQ(twin->rows_per_pass, kernel->rows_per_pass);
+    }
+}
+
+// What the explorer's JSON says of a row follows from the row: the
+// reference's source, vectorised by a compiler or not, is the reference
+// flow; a whole-image routine is never a library's hand-made rows.
+TEST(Registry, EveryRowsFlowMatchesWhatItRuns)
+{
+    for (const Mean4_kernel* kernel : mean4_every_kernel()) {
+        SCOPED_TRACE(kernel->name);
+        if (kernel->written_by == Mean4_author::compiler) {
+            EXPECT_EQ(kernel->flow, Mean4_flow::reference);
+        }
+        if (kernel->flow == Mean4_flow::reference) {
+            EXPECT_NE(kernel->whole_image, nullptr) << "the reference's flow is a whole image";
+        }
+        if (kernel->rows_per_pass == 2) {
+            EXPECT_EQ(kernel->flow, Mean4_flow::bytes) << "only the byte kernels go in pairs";
+        }
     }
 }
 

@@ -2,11 +2,15 @@
 // knows (foreach_target.h re-includes this file), and dispatched at run time
 // to the best one the processor has.
 //
-// The word-domain flow, as the hand-written word kernels: the row loaded one
-// byte to each side for the horizontal neighbours, each byte widened to a
-// 32-bit lane, where four pixels sum to at most 1020. The edge pixel stands in
-// for its missing neighbour; a row that is not a whole number of vectors
-// (possible where vectors are longer than 16 lanes) ends in scalar code.
+// The filter as the library's API makes it plainest to write: the row loaded
+// one byte to each side for the horizontal neighbours, and each byte widened
+// straight to its 32-bit result lane, where the four pixels are summed. That
+// is not the hand-written word kernels' flow, which sums in 16-bit lanes
+// (twice the pixels an instruction) and widens only at the store, nor their
+// loop, which tests the row's edges outside it rather than in every step; the
+// registry calls this flow "dwords". The edge pixel stands in for its missing
+// neighbour; a row that is not a whole number of vectors (possible where
+// vectors are longer than 16 lanes) ends in scalar code.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "library/rows_hwy.cpp"
 #include <hwy/foreach_target.h> // must come before highway.h

@@ -7,7 +7,11 @@
 namespace {
 
 constexpr Mean4_kernel COMPILER_KERNELS[] = {
-    {.name = "autovec_clang", .whole_image = mean4_reference_autovec_clang, .isa = MEAN4_AVX2},
+    {.name = "autovec_clang",
+     .whole_image = mean4_reference_autovec_clang,
+     .isa = MEAN4_AVX2,
+     .written_by = Mean4_author::compiler,
+     .flow = Mean4_flow::reference},
 };
 MEAN4_ASSERT_WELL_FORMED(COMPILER_KERNELS);
 

@@ -1,6 +1,7 @@
 // Every table's rows in one list, for those that loop over all of them: the
-// explorer's variants and the registry's tests. In mean4_explorer_kernels,
-// which the benchmark program does not link.
+// explorer's variants and the registry's tests; and the architecture's sets.
+// In mean4_explorer_kernels, which the benchmark program does not link.
+#include "kernels/mean4_kernels.h"
 #include "mean4_registry.h"
 
 std::vector<const Mean4_kernel*> mean4_every_kernel()
@@ -11,4 +12,9 @@ std::vector<const Mean4_kernel*> mean4_every_kernel()
         for (const Mean4_kernel& kernel : table)
             kernels.push_back(&kernel);
     return kernels;
+}
+
+std::span<const Mean4_isa* const> mean4_instruction_sets()
+{
+    return MEAN4_SETS;
 }

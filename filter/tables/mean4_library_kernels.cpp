@@ -10,12 +10,19 @@
 namespace {
 
 constexpr Mean4_kernel LIBRARY_KERNELS[] = {
-    {.name = "hwy", .rows = mean4_rows_hwy, .isa = MEAN4_BASELINE, .result_alignment = 64},
+    {.name = "hwy",
+     .rows = mean4_rows_hwy,
+     .isa = MEAN4_BASELINE,
+     .result_alignment = 64,
+     .written_by = Mean4_author::library,
+     .flow = Mean4_flow::dwords},
     {.name = "hwy_stream",
      .rows = mean4_rows_hwy_stream,
      .isa = MEAN4_BASELINE,
      .result_alignment = 64,
      .stores = Mean4_stores::streaming,
+     .written_by = Mean4_author::library,
+     .flow = Mean4_flow::dwords,
      .costed_as = "hwy"},
 };
 MEAN4_ASSERT_WELL_FORMED(LIBRARY_KERNELS);

@@ -11,6 +11,7 @@ constexpr Mean4_kernel BENCHMARK_KERNELS[] = {
     {.name = "scalar",
      .whole_image = mean4_reference,
      .isa = MEAN4_BASELINE,
+     .flow = Mean4_flow::reference,
      .report_label = "C++",
      .report_format = "C++:  %d\n"},
     {.name = "sse41",
