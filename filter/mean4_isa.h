@@ -14,12 +14,12 @@ struct Mean4_isa {
     size_t result_alignment;
 };
 
-// Defines one set of an architecture's list (MEAN4_X86_SETS, ...) as
-// MEAN4_<ID>, with the run-time check that the architecture's
-// MEAN4_CPU_SUPPORTS(ID) makes: MEAN4_X86_SETS(MEAN4_DEFINE_ISA).
 // One set's entry in its architecture's MEAN4_SETS, the list of them all.
 #define MEAN4_ISA_ADDRESS(ID, NAME, RESULT_ALIGNMENT) &MEAN4_##ID,
 
+// Defines one set of an architecture's list (MEAN4_X86_SETS, ...) as
+// MEAN4_<ID>, with the run-time check that the architecture's
+// MEAN4_CPU_SUPPORTS(ID) makes: MEAN4_X86_SETS(MEAN4_DEFINE_ISA).
 #define MEAN4_DEFINE_ISA(ID, NAME, RESULT_ALIGNMENT)                                               \
     inline bool mean4_supports_##ID()                                                              \
     {                                                                                              \

@@ -158,8 +158,8 @@ MEAN4_ALWAYS_INLINE void step_256(const uint8_t* above, const uint8_t* row, cons
     keep_in_register(right);
     keep_in_register(up);
     keep_in_register(down);
-    // The row below, 2 KiB ahead: the one input not already in the cache.
-    _mm_prefetch(reinterpret_cast<const char*>(below + 2048), _MM_HINT_T0);
+    // The row below, the one input not already in the cache.
+    _mm_prefetch(reinterpret_cast<const char*>(below + MEAN4_PREFETCH_AHEAD), _MM_HINT_T0);
     store_32_words<streaming>(out, mean_of_bytes(left, right, up, down));
     if constexpr (rows_at_once == 2)
         step_256<streaming, step, beside, 1>(row, below, below + width, out + width, width);
@@ -233,7 +233,7 @@ void rows_256_bytes(const uint8_t* src_row, size_t width, uint32_t* dst_row, siz
 // The neighbours as in the AVX2 kernel; a width that is not a multiple of 64
 // ends in a step of 16, 32 or 48 pixels under a mask. Full steps take plain
 // loads: masked loads that cross a cache line, as the offset loads do, are
-// slow on the processor these kernels were tuned on.
+// slow on the Zen 4 (family 25, model 17) these kernels were tuned on.
 
 // A step's first `pixels` bytes from `at`: a plain load for a full step,
 // a masked one at the end of a row that is not a multiple of 64.
@@ -299,7 +299,7 @@ MEAN4_ALWAYS_INLINE void step_512(const uint8_t* above, const uint8_t* row, cons
     keep_in_register(right);
     keep_in_register(up);
     keep_in_register(down);
-    _mm_prefetch(reinterpret_cast<const char*>(below + 2048), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(below + MEAN4_PREFETCH_AHEAD), _MM_HINT_T0);
     const __m512i means = mean_of_bytes(left, right, up, down);
 
     const bool partial = ends_row(step) && pixels != 64;
