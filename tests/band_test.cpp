@@ -1,10 +1,10 @@
 // The frame's bands, which the all-core variants run side by side, how they
 // are split over the cores, and the row kernels on any number of rows.
 #include "all_cores.h"
-#include "explore_variants.h"
 #include "filter_check.h"
 #include "mean4.h"
 #include "mean4_frame.h"
+#include "variants.h"
 
 #include <gtest/gtest.h>
 

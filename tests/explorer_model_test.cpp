@@ -1,8 +1,15 @@
-// The explorer's machine facts and its model, on synthetic inputs: a cache
-// list that lies, roofs chosen by hand. No timing is asserted here.
+// The explorer's machine facts, statistics and model, on synthetic inputs: a
+// cache list that lies, samples with known quantiles, roofs chosen by hand.
+// No timing is asserted here.
 #include "compute_roof.h"
 #include "machine_caches.h"
+#include "processor.h"
 #include "roof_model.h"
+#include "statistics.h"
+#include "variants.h"
+
+#include <cmath>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +98,56 @@ TEST(Roof_model, TheHigherRoofBoundsAndSaysWhich)
     const Model compute = model_time({.compute_ms = 7.0, .pattern_ms = 5.0});
     EXPECT_EQ(compute.bound, Bound::compute);
     EXPECT_DOUBLE_EQ(compute.ms, 7.0);
+}
+
+// The quartiles x_limit_q1 and x_limit_q3 rest on these.
+TEST(Statistics, QuantilesInterpolateBetweenRanksWhateverTheOrder)
+{
+    EXPECT_EQ(median({3.0, 1.0, 2.0}), 2.0);
+    EXPECT_EQ(median({4.0, 1.0, 3.0, 2.0}), 2.5) << "an even count: the mean of the middle two";
+    EXPECT_EQ(quantile({5.0, 1.0, 4.0, 2.0, 3.0}, 0.25), 2.0);
+    EXPECT_EQ(quantile({1.0, 2.0}, 0.75), 1.75);
+    EXPECT_EQ(quantile({7.0}, 0.25), 7.0);
+    EXPECT_EQ(quantile({1.0, 9.0}, 0.0), 1.0);
+    EXPECT_EQ(quantile({1.0, 9.0}, 1.0), 9.0);
+    EXPECT_EQ(quantile({1.0, 9.0}, 2.0), 9.0) << "a q past 1 is the maximum, not past the end";
+}
+
+TEST(Statistics, NoSamplesHaveNoMedian)
+{
+    EXPECT_TRUE(std::isnan(median({})));
+    EXPECT_TRUE(std::isnan(quantile({}, 0.25)));
+}
+
+// The label's facts come from the registry row, whatever the variant's name.
+TEST(Variant_facts, EveryVariantsLabelNamesItsRowsFacts)
+{
+    for (const Explore_variant& variant : explore_variants()) {
+        SCOPED_TRACE(variant.name);
+        const std::string facts = variant_facts(variant);
+        const Mean4_kernel& kernel = *variant.kernel;
+        EXPECT_EQ(facts.rfind(std::string("kernel=") + kernel.name + ", ", 0), 0u);
+        EXPECT_NE(facts.find(std::string("cores=") + cores_name(variant.cores)), std::string::npos);
+        EXPECT_NE(facts.find(std::string("flow=") + flow_name(kernel.flow)), std::string::npos);
+        EXPECT_NE(facts.find(std::string("stores=") + stores_name(kernel.stores)),
+                  std::string::npos);
+        EXPECT_NE(facts.find(std::string(", isa=") + kernel.isa.name), std::string::npos);
+        EXPECT_EQ(facts.find_first_of("\"\n"), std::string::npos);
+    }
+}
+
+// The processor's sets are the registry's, in order, the baseline first.
+TEST(Processor, TheSetsFoundBeginWithTheBaselineAndAreTheRegistrys)
+{
+    const std::string sets = supported_sets();
+    EXPECT_EQ(sets.rfind(mean4_instruction_sets()[0]->name, 0), 0u);
+    size_t at = 0;
+    for (const Mean4_isa* isa : mean4_instruction_sets())
+        if (isa->supported()) {
+            at = sets.find(isa->name, at);
+            EXPECT_NE(at, std::string::npos) << isa->name << " is run but not named";
+        }
+    EXPECT_FALSE(this_processor().virtual_machine.empty());
 }
 
 } // namespace

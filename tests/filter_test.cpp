@@ -2,9 +2,9 @@
 // to expose the faults vector code is prone to: edges taken from the wrong
 // row, words left unwritten or written outside the image, lane overflow, upper
 // bits left set, and arguments that must be refused.
-#include "explore_variants.h"
 #include "filter_check.h"
 #include "mean4.h"
+#include "variants.h"
 
 #include <gtest/gtest.h>
 

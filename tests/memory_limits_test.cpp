@@ -84,9 +84,9 @@ TEST(Memory_limits, TheThreeRowPassWidensTheOrOfEachRowAndItsNeighbours)
             for (const bool all_cores : {false, true})
                 for (const size_t rows_per_pass : {1, 2}) {
                     Guarded_result result(src.pixel_count());
-                    (all_cores ? three_row_pass_all_cores
-                               : three_row_pass)(src.pixels(), result.image, size_t(width),
-                                                 size_t(height), stores, rows_per_pass);
+                    (all_cores ? pattern_pass_all_cores
+                               : pattern_pass)(src.pixels(), result.image, size_t(width),
+                                               size_t(height), stores, rows_per_pass);
                     EXPECT_EQ(result.difference(expected, width), "")
                         << "all cores: " << all_cores << ", rows a pass: " << rows_per_pass;
                 }

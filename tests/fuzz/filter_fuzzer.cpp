@@ -5,9 +5,9 @@
 // rule's result or, on a refusal, nothing at all; guard words on both sides
 // of the result catch a write outside it, and AddressSanitizer a read outside
 // the source.
-#include "explore_variants.h"
 #include "filter_check.h"
 #include "mean4.h"
+#include "variants.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -35,6 +35,19 @@ struct Explore_variant {
 // the row kernels on all cores.
 const std::vector<Explore_variant>& explore_variants();
 
+// The names the explorer's JSON gives the registry's facts: "hand",
+// "library", "compiler"; "reference", "words", "dwords", "bytes"; "cached",
+// "streaming"; and the cores, "one" or "all".
+const char* author_name(Mean4_author author);
+const char* flow_name(Mean4_flow flow);
+const char* stores_name(Mean4_stores stores);
+const char* cores_name(Cores cores);
+
+// A variant's facts from the registry, as its benchmarks' labels carry them:
+// "kernel=avx2_bytes, cores=all, written_by=hand, flow=bytes,
+// stores=cached, rows_per_pass=1, isa=AVX2".
+std::string variant_facts(const Explore_variant& variant);
+
 // The limit a variant is measured against: "limit_cached", "limit_streaming",
 // "limit_cached_all_cores" or "limit_streaming_all_cores".
 std::string limit_name(Mean4_stores stores, Cores cores);

@@ -2,11 +2,6 @@
 // kernel's cycles by: the explorer reports nanoseconds only.
 #include "tsc.h"
 
-uint64_t tsc_count()
-{
-    return 0;
-}
-
 double tsc_hz()
 {
     return 0;

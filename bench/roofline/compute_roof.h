@@ -70,4 +70,4 @@ double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, 
 
 // The kernel whose cost stands for this one's: the row it names as
 // costed_as (a streaming kernel's cached twin), else itself.
-const Mean4_kernel& costed_as(const Mean4_kernel& kernel);
+const Mean4_kernel& cost_twin(const Mean4_kernel& kernel);

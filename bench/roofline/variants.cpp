@@ -1,4 +1,4 @@
-#include "explore_variants.h"
+#include "variants.h"
 
 #include "all_cores.h"
 #include "mean4.h"
@@ -56,4 +56,62 @@ std::string limit_name(Mean4_stores stores, Cores cores)
     if (cores == Cores::all)
         name += "_all_cores";
     return name;
+}
+
+const char* author_name(Mean4_author author)
+{
+    switch (author) {
+    case Mean4_author::hand:
+        return "hand";
+    case Mean4_author::library:
+        return "library";
+    case Mean4_author::compiler:
+        return "compiler";
+    }
+    return "?";
+}
+
+const char* flow_name(Mean4_flow flow)
+{
+    switch (flow) {
+    case Mean4_flow::reference:
+        return "reference";
+    case Mean4_flow::words:
+        return "words";
+    case Mean4_flow::dwords:
+        return "dwords";
+    case Mean4_flow::bytes:
+        return "bytes";
+    }
+    return "?";
+}
+
+const char* stores_name(Mean4_stores stores)
+{
+    return stores == Mean4_stores::streaming ? "streaming" : "cached";
+}
+
+const char* cores_name(Cores cores)
+{
+    return cores == Cores::all ? "all" : "one";
+}
+
+std::string variant_facts(const Explore_variant& variant)
+{
+    const Mean4_kernel& kernel = *variant.kernel;
+    std::string facts = "kernel=";
+    facts.append(kernel.name)
+        .append(", cores=")
+        .append(cores_name(variant.cores))
+        .append(", written_by=")
+        .append(author_name(kernel.written_by))
+        .append(", flow=")
+        .append(flow_name(kernel.flow))
+        .append(", stores=")
+        .append(stores_name(kernel.stores))
+        .append(", rows_per_pass=")
+        .append(std::to_string(kernel.rows_per_pass))
+        .append(", isa=")
+        .append(kernel.isa.name);
+    return facts;
 }

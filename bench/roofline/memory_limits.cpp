@@ -1,4 +1,4 @@
-// The limits' split over all cores and the three-row pass's rows; the
+// The limits' split over all cores and the pattern copy's rows; the
 // vector loops are the architecture's own (x86/, aarch64/).
 #include "memory_limits.h"
 
@@ -15,17 +15,17 @@ void limit_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_
     });
 }
 
-void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                    Mean4_stores stores, size_t rows_per_pass)
+void pattern_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                  Mean4_stores stores, size_t rows_per_pass)
 {
     limit_pass(src, dst, width, stores);
-    three_row_interior(src, dst, width, height, stores, rows_per_pass);
+    pattern_interior(src, dst, width, height, stores, rows_per_pass);
     if (height > 1)
         limit_pass(src + (height - 1) * width, dst + (height - 1) * width, width, stores);
 }
 
-void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                              Mean4_stores stores, size_t rows_per_pass)
+void pattern_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                            Mean4_stores stores, size_t rows_per_pass)
 {
     for_each_band([&](unsigned band, unsigned bands) {
         size_t first = band_start(height, band, bands);
@@ -40,10 +40,10 @@ void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, s
             --end;
             limit_pass(src + end * width, dst + end * width, width, stores);
         }
-        // three_row_interior computes rows 1 .. height - 2 of the image it
+        // pattern_interior computes rows 1 .. height - 2 of the image it
         // is given: start it one row above the band's first interior row.
         if (first < end)
-            three_row_interior(src + (first - 1) * width, dst + (first - 1) * width, width,
-                               end - first + 2, stores, rows_per_pass);
+            pattern_interior(src + (first - 1) * width, dst + (first - 1) * width, width,
+                             end - first + 2, stores, rows_per_pass);
     });
 }

@@ -2,6 +2,7 @@
 
 #include "all_cores.h"
 #include "mean4.h"
+#include "memory_limits.h"
 
 #include <cstring>
 #include <random>

@@ -184,8 +184,8 @@ static void interior_for(const uint8_t* src, uint32_t* dst, size_t width, size_t
         interior<streaming, Vectors::none>(src, dst, width, height, rows_per_pass);
 }
 
-void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                        Mean4_stores stores, size_t rows_per_pass)
+void pattern_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                      Mean4_stores stores, size_t rows_per_pass)
 {
     if (stores == Mean4_stores::streaming)
         interior_for<true>(src, dst, width, height, rows_per_pass);

@@ -60,8 +60,8 @@ static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t hei
         fence_streaming_stores();
 }
 
-void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                        Mean4_stores stores, size_t rows_per_pass)
+void pattern_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                      Mean4_stores stores, size_t rows_per_pass)
 {
     if (stores == Mean4_stores::streaming)
         interior<true>(src, dst, width, height, rows_per_pass);

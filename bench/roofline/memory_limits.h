@@ -9,12 +9,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// Each pixel is one byte read and one 32-bit word written.
+constexpr size_t BYTES_PER_PIXEL = 5;
+
 // Widens src[0 .. pixels-1] into dst with the widest vectors this processor
 // has, with cached stores or streaming (non-temporal) ones. dst is 64-byte
 // aligned.
 void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores stores);
 
-// The copy with the row kernels' reads: every interior row of a width x
+// The copy with the row kernels' access pattern (the pattern copy): every interior row of a width x
 // height image widened from the OR of the row above, itself and the row
 // below, the top and bottom rows as they are. The same bytes move through
 // memory as in limit_pass, but each source row is read three times, from
@@ -22,19 +25,19 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
 // rows_per_pass 2 the rows go in pairs, a step of each at the same x, as
 // the two-row kernels go: each source row is read in two passes rather than
 // three. One core; width a multiple of 16 and dst 64-byte aligned.
-void three_row_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                    Mean4_stores stores, size_t rows_per_pass);
+void pattern_pass(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                  Mean4_stores stores, size_t rows_per_pass);
 
-// three_row_pass over all cores, in the all-core variants' bands of rows:
+// pattern_pass over all cores, in the all-core variants' bands of rows:
 // each band's first and last rows read their neighbours in the bands beside
 // it, as the row kernels do.
-void three_row_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                              Mean4_stores stores, size_t rows_per_pass);
+void pattern_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                            Mean4_stores stores, size_t rows_per_pass);
 
-// The architecture's part of three_row_pass: rows 1 .. height - 2, the
+// The architecture's part of pattern_pass: rows 1 .. height - 2, the
 // processor checked and the streaming stores fenced once for all of them.
-void three_row_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
-                        Mean4_stores stores, size_t rows_per_pass);
+void pattern_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
+                      Mean4_stores stores, size_t rows_per_pass);
 
 // One word of an interior row, for the pixels a vector step leaves over.
 inline uint32_t three_row_word(const uint8_t* pixel, size_t width)

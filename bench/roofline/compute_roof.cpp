@@ -1,6 +1,7 @@
 #include "compute_roof.h"
 
-#include "explore_variants.h"
+#include "memory_limits.h"
+#include "variants.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr size_t BYTES_PER_PIXEL = 5; // a byte read, a word written
 constexpr size_t MIN_ROWS = 4;
 // Long enough for the clock's own cost to vanish, short enough to fit
 // beside the smallest image's call in each iteration.
@@ -86,7 +86,7 @@ double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, 
     return (interior + call_ns(sample, band_width, side)) / std::max(1u, threads) * 1e-6;
 }
 
-const Mean4_kernel& costed_as(const Mean4_kernel& kernel)
+const Mean4_kernel& cost_twin(const Mean4_kernel& kernel)
 {
     if (kernel.costed_as == nullptr)
         return kernel;

@@ -1,12 +1,8 @@
 #include "tsc.h"
 
 #include <chrono>
+#include <cstdint>
 #include <x86intrin.h>
-
-uint64_t tsc_count()
-{
-    return __rdtsc();
-}
 
 double tsc_hz()
 {

@@ -9,9 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-// Each pixel is one byte read and one 32-bit word written.
-constexpr size_t BYTES_PER_PIXEL = 5;
-
 struct Workload {
     // Throws std::bad_alloc when there is no memory for it.
     Workload(size_t side, bool huge_pages);

@@ -117,7 +117,7 @@ size_t memory_bytes()
 
 std::string cache_name(const Cache_fact& cache)
 {
-    // Appended, not chained with operator+, which GCC 12 warns of falsely.
+    // Appended: GCC 12 warns falsely (-Wrestrict) of "L" + std::to_string(...).
     std::string name = "L";
     name.append(std::to_string(cache.level));
     if (cache.type == "Data")

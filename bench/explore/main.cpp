@@ -1,0 +1,115 @@
+// The roofline explorer: every variant of the filter timed against the
+// machine's memory limits, measured in the same run, at every image size from
+// cache-resident to the benchmark's own, so that it shows where vectorisation
+// pays and where memory decides.
+//
+// Each variant's result is checked against the reference on every word before
+// it is timed; a variant the processor cannot run is reported as skipped,
+// with the instruction set it lacks. Every iteration times the call and,
+// untimed beside it, its memory limit, the copy with its own access pattern
+// and a sample of its compute roof, which drift with the machine just as the
+// call does (benchmarks.cpp). docs/explorer.md lists what the JSON holds.
+//
+// Options of its own, besides Google Benchmark's:
+//   --huge_pages   back the workloads (and so the limits' buffers) with
+//                  transparent huge pages. Every benchmark reports the share
+//                  of its source and result that lies in huge pages, as
+//                  huge_pages, with or without the option.
+#include "benchmarks.h"
+#include "mean4.h"
+#include "run_context.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr size_t FULL_SIDE = IMAGE_WIDTH;
+// Square images from cache-resident to the benchmark's own. The all-core
+// variants start at ALL_CORES_FROM: below it a call is too short for its
+// dispatch to be negligible, and the image fits one core's caches anyway.
+constexpr size_t SIDES[] = {256, 512, 1024, 2048, 4096, FULL_SIDE};
+constexpr size_t ALL_CORES_FROM = 2048;
+
+// "name/side".
+std::string benchmark_name(const std::string& name, size_t side)
+{
+    return name + "/" + std::to_string(side);
+}
+
+void register_copy(const std::string& name, Memory_copy copy, size_t side)
+{
+    benchmark::RegisterBenchmark(benchmark_name(name, side).c_str(), copy_benchmark, copy, side)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+// At every side: the limits, the one-core pattern copies, and the variants;
+// the all-core limits and variants from ALL_CORES_FROM up.
+void register_benchmarks()
+{
+    for (const size_t side : SIDES) {
+        for (const Cores cores : {Cores::one, Cores::all}) {
+            if (cores == Cores::all && side < ALL_CORES_FROM)
+                continue;
+            for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+                register_copy(limit_name(stores, cores), {false, stores, cores, 1}, side);
+        }
+        for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+            for (const size_t rows_per_pass : {1, 2})
+                register_copy(limit_name(stores, Cores::one) +
+                                  (rows_per_pass == 1 ? "_3rows" : "_row_pairs"),
+                              {true, stores, Cores::one, rows_per_pass}, side);
+        for (const Explore_variant& variant : explore_variants()) {
+            if (variant.cores == Cores::all && side < ALL_CORES_FROM)
+                continue;
+            benchmark::RegisterBenchmark(benchmark_name(variant.name, side).c_str(),
+                                         filter_benchmark, std::cref(variant), side)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    benchmark::RegisterBenchmark("threads/dispatch_to_all_cores", dispatch_to_all_cores)
+        ->UseRealTime()
+        ->Unit(benchmark::kMicrosecond);
+}
+
+// Takes the explorer's own options out of argv, before Google Benchmark sees
+// it. With --help, says what they are before Google Benchmark lists its own.
+void take_own_options(int& argc, char** argv)
+{
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--huge_pages") == 0) {
+            back_workloads_with_huge_pages();
+            continue;
+        }
+        if (std::strcmp(argv[i], "--help") == 0)
+            std::printf("mean4_explore: every variant of the filter against the memory limits, "
+                        "at every image size.\n"
+                        "Its own option:\n"
+                        "  --huge_pages   back the workloads with transparent huge pages; every\n"
+                        "                 benchmark reports the share it got as huge_pages\n"
+                        "Google Benchmark's options:\n");
+        argv[kept++] = argv[i];
+    }
+    argc = kept;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    take_own_options(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    describe_run();
+    register_benchmarks();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
