@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# bench/count_instructions.py on a small object with a known loop: 16 pixels
+# tools/count_instructions.py on a small object with a known loop: 16 pixels
 # an iteration, so every count per 64 pixels is four times the loop's. The
 # loop has a copy and an outer loop around it, as the kernels do, which must
 # not be counted. Exit 77 (CTest's skip) without python3 or the assembler.
 set -u
-script=$(cd "$(dirname "$0")/../bench" && pwd)/count_instructions.py
+script=$(cd "$(dirname "$0")/../tools" && pwd)/count_instructions.py
 python=${MEAN4_PYTHON:-/usr/bin/python3}
 [ -x "$python" ] || { echo "SKIP: $python is not installed"; exit 77; }
 command -v as >/dev/null || { echo "SKIP: as is not installed (Debian package binutils)"; exit 77; }

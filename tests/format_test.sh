@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
-# Every tracked C and C++ source is formatted as .clang-format says. Exit 77
-# (CTest's skip) where clang-format or the git checkout is missing.
+# Every tracked C and C++ source is formatted as .clang-format says, and
+# every tracked Python file passes flake8 (.flake8). Exit 77 (CTest's skip)
+# where a checker or the git checkout is missing, after running the other.
 set -u
 cd "$(dirname "$0")/.."
-command -v clang-format >/dev/null || { echo "SKIP: clang-format is not installed"; exit 77; }
 files=$(git ls-files '*.cpp' '*.h' 2>/dev/null) || { echo "SKIP: not a git checkout"; exit 77; }
-[ -n "$files" ] || { echo "SKIP: no tracked sources"; exit 77; }
-# shellcheck disable=SC2086
-clang-format --dry-run --Werror $files || { echo "FAIL: run clang-format -i on the files above"; exit 1; }
-echo "PASS: $(echo "$files" | wc -l) files formatted"
+python_files=$(git ls-files '*.py')
+missing=""
+if command -v clang-format >/dev/null; then
+    # shellcheck disable=SC2086
+    clang-format --dry-run --Werror $files || { echo "FAIL: run clang-format -i on the files above"; exit 1; }
+    echo "PASS: $(echo "$files" | wc -l) C++ files formatted"
+else
+    missing="clang-format"
+fi
+if command -v flake8 >/dev/null; then
+    # shellcheck disable=SC2086
+    flake8 $python_files || { echo "FAIL: flake8 found the faults above"; exit 1; }
+    echo "PASS: $(echo "$python_files" | wc -l) Python files pass flake8"
+else
+    missing="$missing flake8"
+fi
+[ -z "$missing" ] || { echo "SKIP: not installed:$missing"; exit 77; }

@@ -3,7 +3,7 @@
 64 pixels, from the disassembly of a built library (x86-64, objdump's AT&T
 syntax):
 
-    /usr/bin/python3 bench/count_instructions.py build/test/filter/libmean4_filter.a \\
+    /usr/bin/python3 tools/count_instructions.py build/test/filter/libmean4_filter.a \\
         build/test/filter/libmean4_explorer_kernels.a
 
 A row kernel is a function named mean4_rows_*. Its main loop is, of the

@@ -1,0 +1,75 @@
+"""Every counter, label field and context key that a fresh run of the
+explorer writes appears in the table of docs/explorer.md#the-json, so the
+contract between the explorer and the tools cannot grow unwritten. Runs the
+explorer that MEAN4_EXPLORE names, briefly, on the smallest image."""
+import json
+import os
+import re
+import subprocess
+import unittest
+
+from tools_path import ROOT
+
+import explorer_json
+
+# What Google Benchmark itself writes, which its own documentation covers.
+BENCHMARK_FIELDS = {"name", "family_index", "per_family_instance_index", "run_name", "run_type",
+                    "repetitions", "repetition_index", "threads", "iterations", "real_time",
+                    "cpu_time", "time_unit", "aggregate_name", "aggregate_unit", "label",
+                    "error_occurred", "error_message", "items_per_second"}
+BENCHMARK_CONTEXT = {"date", "host_name", "executable", "num_cpus", "mhz_per_cpu",
+                     "cpu_scaling_enabled", "caches", "load_avg", "library_build_type",
+                     "json_schema_version"}
+
+
+def documented_keys():
+    """The backquoted names in the first column of the JSON section's tables."""
+    with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
+        text = f.read()
+    section = text.split("\n## The JSON\n", 1)[1].split("\n## ", 1)[0]
+    return set(re.findall(r"^\| `([^`]+)` \|", section, re.M))
+
+
+def written_keys(results):
+    """(counters, label fields, context keys) of a run; each cache_<name>
+    key as cache_<name>."""
+    counters, fields = set(), set()
+    for benchmark in results["benchmarks"]:
+        counters |= set(benchmark) - BENCHMARK_FIELDS
+        fields |= set(explorer_json.label_fields(benchmark.get("label", "")))
+    context = {re.sub(r"^cache_.*", "cache_<name>", key)
+               for key in results["context"]} - BENCHMARK_CONTEXT
+    return counters, fields, context
+
+
+@unittest.skipUnless(os.environ.get("MEAN4_EXPLORE"), "MEAN4_EXPLORE names no explorer")
+class Documented(unittest.TestCase):
+    def test_every_key_of_a_fresh_run_is_in_the_table(self):
+        done = subprocess.run(
+            [os.environ["MEAN4_EXPLORE"], "--benchmark_filter=^(avx2|limit_cached(_3rows)?)/256/",
+             "--benchmark_min_time=0.01", "--benchmark_format=json"],
+            capture_output=True, text=True, check=True)
+        counters, fields, context = written_keys(json.loads(done.stdout))
+        self.assertIn("x_limit", counters)
+        self.assertIn("kernel", fields)
+        self.assertIn("mean4_json_version", context)
+        table = documented_keys()
+        for kind, keys in (("counter", counters), ("label field", fields),
+                           ("context key", context)):
+            for key in sorted(keys):
+                with self.subTest(f"{kind} {key}"):
+                    self.assertIn(key, table, f"the {kind} {key} is not in docs/explorer.md")
+
+    def test_the_documented_version_is_the_explorers(self):
+        done = subprocess.run(
+            [os.environ["MEAN4_EXPLORE"], "--benchmark_filter=^limit_cached/256/",
+             "--benchmark_min_time=0.01", "--benchmark_format=json"],
+            capture_output=True, text=True, check=True)
+        version = json.loads(done.stdout)["context"]["mean4_json_version"]
+        self.assertEqual(int(version), explorer_json.NEWEST_VERSION)
+        with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
+            self.assertIn(f"This is version {version}.", f.read())
+
+
+if __name__ == "__main__":
+    unittest.main()

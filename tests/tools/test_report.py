@@ -1,0 +1,69 @@
+"""The report's text: the model's accuracy with a reason for every point
+outside it, the bound taken from the medians, and who wrote each row."""
+import unittest
+
+import tools_path  # noqa: F401
+
+import explorer_json
+import report
+
+
+def modelled(name, side, x_model, memory_over_compute, label_bound):
+    facts = (f"kernel={name}, cores=one, written_by=hand, flow=words, stores=cached, "
+             "rows_per_pass=1, isa=AVX2")
+    return {"name": f"{name}/{side}/manual_time", "run_type": "iteration", "real_time": 1.0,
+            "time_unit": "ms", "limit_ms": 1.0, "x_limit": 1.0, "compute_ms": 1.0,
+            "pattern_ms": 1.0, "model_ms": 1.0, "x_model": x_model,
+            "memory_over_compute": memory_over_compute,
+            "label": f"vs limit_cached, bound={label_bound}, {facts}"}
+
+
+RUN = explorer_json.Run("modelled", [
+    modelled("avx2", 256, 1.05, 0.5, "compute"),
+    modelled("avx2", 1024, 1.30, 0.8, "compute"),
+    modelled("avx512", 1024, 0.80, 3.0, "memory"),
+    # Three repetitions whose labels disagree; their median says memory.
+    modelled("sse41", 1024, 1.40, 1.2, "memory"),
+    modelled("sse41", 1024, 1.40, 1.3, "compute"),
+    modelled("sse41", 1024, 1.40, 1.4, "compute"),
+], {"mean4_json_version": "2"}, 2)
+
+
+class ModelReport(unittest.TestCase):
+    def setUp(self):
+        self.results = explorer_json.medians(RUN)
+        self.variants, _ = explorer_json.facts(RUN)
+
+    def test_the_bound_follows_the_medians_not_one_label(self):
+        self.assertEqual(self.results[("sse41", 1024)]["bound"], "memory")
+
+    def test_each_point_outside_the_model_says_why(self):
+        text = report.model_report(self.results, self.variants)
+        self.assertIn("holds 1 of 4 one-core points within 15%", text)
+        self.assertIn("`avx2/1024` x_model 1.30: compute-bound, the other roof at 0.80 of it",
+                      text)
+        self.assertIn("`avx512/1024` x_model 0.80: faster than its memory roof", text)
+        self.assertNotIn("`avx2/256`", text)
+
+    def test_all_core_points_are_left_out_of_the_count(self):
+        variants = dict(self.variants)
+        variants["avx2"] = variants["avx2"].__class__(**{**variants["avx2"].__dict__,
+                                                         "cores": "all"})
+        held, total, _ = report.model_accuracy(self.results, variants)
+        self.assertEqual((held, total), (0, 2))
+
+
+class BoundTable(unittest.TestCase):
+    def test_each_row_says_who_wrote_it(self):
+        run = explorer_json.load(tools_path.fixture("version2.json"))
+        text = report.report(run)
+        rows = {line.split(" | ")[0].strip("| `"): line.split(" | ")[1]
+                for line in text.splitlines() if line.startswith("| `")}
+        self.assertEqual(rows["scalar"], "reference")
+        self.assertEqual(rows["avx2"], "hand-written")
+        self.assertEqual(rows["autovec"], "compiler")
+        self.assertIn("The model holds", text)
+
+
+if __name__ == "__main__":
+    unittest.main()

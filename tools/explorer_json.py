@@ -1,0 +1,273 @@
+"""Reads the explorer's JSON (mean4_explore --benchmark_out=FILE
+--benchmark_out_format=json): the one place the tools learn what a run holds.
+docs/explorer.md#the-json lists every key and the version that added it.
+
+A run is read by its format version, the context's mean4_json_version:
+  2  each benchmark's label carries its facts from the registry (who wrote
+     the kernel, its data flow, stores, rows per pass, instruction set,
+     cores), and the context the processor and the build;
+  1  runs from before that: the facts follow from the variant's name, by the
+     naming rule of the time, and the processor from the filing machine's
+     page; the explorer listed its own caches and paired its pattern copy;
+  0  the first runs: Google Benchmark's cache list, and no paired pattern
+     copy, so the model is rebuilt here from the unpaired three-row copies.
+Runs without the key are 1 or 0; which one is decided once, in
+format_version, and nowhere else.
+"""
+import json
+import statistics
+from collections import defaultdict
+from dataclasses import dataclass
+
+# The newest version this module reads.
+NEWEST_VERSION = 2
+SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+# Each pixel is one byte read and one 32-bit word written (the explorer's
+# bytes_per_second over its pixels_per_second).
+BYTES_PER_PIXEL = 5
+COUNTERS = ("limit_ms", "x_limit", "x_limit_q1", "x_limit_q3", "compute_ns_per_pixel",
+            "compute_tsc_per_pixel", "compute_call_us", "compute_ms", "pattern_ms", "model_ms",
+            "x_model", "memory_over_compute", "huge_pages")
+
+
+class Unusable(Exception):
+    """A results file the tools cannot use, and why, in one line."""
+
+
+@dataclass(frozen=True)
+class Run:
+    path: str
+    benchmarks: list
+    context: dict
+    version: int
+
+
+@dataclass(frozen=True)
+class Facts:
+    """What the registry says of a variant."""
+    kernel: str
+    cores: str          # "one", "all"
+    written_by: str     # "hand", "library", "compiler"
+    flow: str           # "reference", "words", "dwords", "bytes"
+    stores: str         # "cached", "streaming"
+    rows_per_pass: int
+    isa: str            # "AVX2", "AVX-512BW", "NEON", ...
+
+
+@dataclass(frozen=True)
+class Copy:
+    """What a memory copy is: the limit, or a pattern copy."""
+    copy: str           # "limit", "three_rows", "row_pairs"
+    stores: str
+    cores: str
+
+
+def load(path):
+    """The run in the JSON file at path; Unusable if it is not the explorer's."""
+    try:
+        with open(path) as f:
+            results = json.load(f)
+    except OSError as error:
+        raise Unusable(f"cannot read {path}: {error.strerror}")
+    except (json.JSONDecodeError, UnicodeDecodeError) as error:
+        raise Unusable(f"{path} is not JSON: {error}")
+    benchmarks = results.get("benchmarks") if isinstance(results, dict) else None
+    if not isinstance(benchmarks, list) or not benchmarks:
+        raise Unusable(f"{path} has no benchmarks: give it the JSON of "
+                       "mean4_explore --benchmark_out=FILE --benchmark_out_format=json")
+    context = results.get("context") if isinstance(results.get("context"), dict) else {}
+    version = format_version(context, benchmarks)
+    if version > NEWEST_VERSION:
+        raise Unusable(f"{path} is of format version {version}; these tools read up to "
+                       f"{NEWEST_VERSION}: update them")
+    return Run(path, benchmarks, context, version)
+
+
+def format_version(context, benchmarks):
+    """The context's mean4_json_version; for runs from before it, 1 where the
+    explorer paired its pattern copy (pattern_ms), else 0."""
+    if "mean4_json_version" in context:
+        try:
+            return int(context["mean4_json_version"])
+        except ValueError:
+            raise Unusable(f"mean4_json_version {context['mean4_json_version']!r} is not a number")
+    return 1 if any("pattern_ms" in b for b in benchmarks) else 0
+
+
+def benchmark_key(benchmark):
+    """(variant or copy, side) for one of the explorer's benchmarks, else None."""
+    parts = benchmark.get("run_name", benchmark.get("name", "")).removesuffix("/manual_time")
+    parts = parts.split("/")
+    if len(parts) != 2 or not parts[1].isdigit():
+        return None
+    return parts[0], int(parts[1])
+
+
+def label_fields(label):
+    """{"vs": "limit_cached", "bound": "memory", "kernel": "avx2", ...} from a
+    label "vs limit_cached, bound=memory, kernel=avx2, ..."."""
+    fields = {}
+    for part in filter(None, (p.strip() for p in label.split(","))):
+        key, equals, value = part.partition("=")
+        if equals:
+            fields[key] = value
+        elif part.startswith("vs "):
+            fields["vs"] = part.removeprefix("vs ")
+    return fields
+
+
+# The naming rule of versions 0 and 1: <set>[_bytes][_2rows][_stream][_all_cores],
+# with scalar, autovec, autovec_clang and hwy standing for themselves.
+LEGACY_SETS = {"scalar": "x86-64", "sse41": "SSE4.1", "avx2": "AVX2", "avx512": "AVX-512BW",
+               "neon": "NEON", "sve": "SVE", "sve2": "SVE2", "autovec": "AVX2",
+               "autovec_clang": "AVX2", "hwy": "x86-64"}
+
+
+def legacy_facts(name):
+    """A variant's facts by the naming rule of versions 0 and 1."""
+    kernel = name.removesuffix("_all_cores")
+    first = "autovec_clang" if kernel.startswith("autovec_clang") else kernel.split("_")[0]
+    written_by = {"autovec": "compiler", "autovec_clang": "compiler",
+                  "hwy": "library"}.get(first, "hand")
+    if first in ("scalar", "autovec", "autovec_clang"):
+        flow = "reference"
+    elif first == "hwy":
+        flow = "dwords"
+    else:
+        flow = "bytes" if "_bytes" in kernel else "words"
+    return Facts(kernel=kernel, cores="all" if name.endswith("_all_cores") else "one",
+                 written_by=written_by, flow=flow,
+                 stores="streaming" if "_stream" in kernel else "cached",
+                 rows_per_pass=2 if "_2rows" in kernel else 1,
+                 isa=LEGACY_SETS.get(first, first))
+
+
+def legacy_copy(name):
+    """A copy's facts by its name, in versions 0 and 1."""
+    base = name.removesuffix("_all_cores").removesuffix("_3rows").removesuffix("_row_pairs")
+    copy = ("three_rows" if name.endswith("_3rows") else
+            "row_pairs" if name.endswith("_row_pairs") else "limit")
+    return Copy(copy=copy, stores=base.removeprefix("limit_"),
+                cores="all" if name.endswith("_all_cores") else "one")
+
+
+def facts(run):
+    """({variant: Facts}, {copy: Copy}) of every benchmark the run reports."""
+    variants, copies = {}, {}
+    for benchmark in run.benchmarks:
+        key = benchmark_key(benchmark)
+        if key is None:
+            continue
+        name = key[0]
+        fields = label_fields(benchmark.get("label", ""))
+        if run.version >= 2 and "kernel" in fields:
+            variants[name] = Facts(kernel=fields["kernel"], cores=fields["cores"],
+                                   written_by=fields["written_by"], flow=fields["flow"],
+                                   stores=fields["stores"],
+                                   rows_per_pass=int(fields["rows_per_pass"]), isa=fields["isa"])
+        elif run.version >= 2 and "copy" in fields:
+            copies[name] = Copy(copy=fields["copy"], stores=fields["stores"],
+                                cores=fields["cores"])
+        elif run.version < 2 and name.startswith("limit_"):
+            copies[name] = legacy_copy(name)
+        elif run.version < 2:
+            variants[name] = legacy_facts(name)
+    return variants, copies
+
+
+def medians(run):
+    """By (name, side): the median ms per call and of each counter, the limit
+    it was measured against ("limit_streaming", ...) and what bounds it. From
+    every repetition where the run kept them, else from its median
+    aggregates. Version 0's model is rebuilt from its unpaired copies."""
+    samples = defaultdict(lambda: defaultdict(list))
+    aggregated, labels = {}, {}
+    for benchmark in run.benchmarks:
+        key = benchmark_key(benchmark)
+        if key is None or benchmark.get("error_occurred"):
+            continue
+        # Some aggregates of older runs carry no label: keep the last one seen.
+        labels[key] = label_fields(benchmark.get("label", "")) or labels.get(key, {})
+        values = {"ms": benchmark["real_time"] * SCALE_TO_MS[benchmark["time_unit"]]}
+        values.update({c: benchmark[c] for c in COUNTERS if c in benchmark})
+        if benchmark.get("run_type") == "aggregate":
+            if benchmark.get("aggregate_name") == "median":
+                aggregated[key] = values
+            continue
+        for name, value in values.items():
+            samples[key][name].append(value)
+    results = {key: {name: statistics.median(v) for name, v in series.items()}
+               for key, series in samples.items()}
+    for key, values in aggregated.items():
+        results.setdefault(key, values)
+    for key, values in results.items():
+        values["limit"] = labels.get(key, {}).get("vs", "")
+        values["bound"] = labels.get(key, {}).get("bound", "")
+    if run.version == 0:
+        rebuild_model(results)
+    for values in results.values():
+        if "memory_over_compute" in values:
+            # The medians decide, not one repetition's label.
+            values["bound"] = "memory" if values["memory_over_compute"] > 1 else "compute"
+    return results
+
+
+def model_ms(compute_ms, pattern_ms):
+    """The explorer's model: the higher of the two roofs."""
+    return max(compute_ms, pattern_ms)
+
+
+def rebuild_model(results):
+    """Version 0 has no pattern_ms: the model from what such a run has, the
+    compute roof and the three-row copy's own median (limit_*_3rows) as the
+    memory roof of a one-core variant. Unpaired, so it drifts with the
+    machine."""
+    for (name, side), r in results.items():
+        pattern = results.get((r["limit"] + "_3rows", side))
+        if "compute_ms" not in r or name.endswith("_all_cores") or pattern is None:
+            continue
+        r["pattern_ms"] = pattern["ms"]
+        r["model_ms"] = model_ms(r["compute_ms"], r["pattern_ms"])
+        r["x_model"] = r["ms"] / r["model_ms"]
+        r["memory_over_compute"] = r["pattern_ms"] / r["compute_ms"]
+        r["recomputed"] = True
+
+
+def skipped(run):
+    """{variant: why} for every benchmark the run reported as an error."""
+    out = {}
+    for benchmark in run.benchmarks:
+        if benchmark.get("error_occurred"):
+            name = benchmark["name"].removesuffix("/manual_time")
+            out[name.split("/")[0]] = benchmark.get("error_message", "")
+    return out
+
+
+def caches(run):
+    """(name, bytes) of each data cache the run used: the explorer's own
+    cache_L1d, cache_L2, ... ("49152 bytes, from sysconf"), leaving out a
+    size it did not use or only assumed; in version 0, Google Benchmark's."""
+    found = []
+    if run.version == 0:
+        for cache in run.context.get("caches", []):
+            if cache.get("type") in ("Data", "Unified") and cache.get("size", 0) > 0:
+                kind = "d" if cache.get("type") == "Data" else ""
+                found.append((f"L{cache.get('level', '?')}{kind}", cache["size"]))
+        return found
+    for key, text in run.context.items():
+        if (key.startswith("cache_") and isinstance(text, str) and "not used" not in text
+                and "assumed" not in text):
+            name = key.removeprefix("cache_")
+            if not name.endswith("i") and text.split(" ")[0].isdigit():
+                found.append((name, int(text.split(" ")[0])))
+    return sorted(found)
+
+
+def processor(run):
+    """The processor and build the run recorded (version 2 on), as a dict of
+    the context's processor_*, virtual_machine, tsc_hz and build_* keys;
+    None for older runs, which recorded none."""
+    if run.version < 2:
+        return None
+    return {key: value for key, value in run.context.items()
+            if key.startswith(("processor_", "build_")) or key in ("virtual_machine", "tsc_hz")}

@@ -1,0 +1,83 @@
+"""The explorer's results as text, for a person or a page: what bounds each
+variant at a few sizes, and how well the model holds. Every function
+returns Markdown; none prints."""
+import explorer_json
+
+# How far a point may sit from its model and still count as explained.
+MODEL_TOLERANCE = 0.15
+TABLE_SIDES = (256, 1024)
+
+
+def author(facts):
+    """"reference", "hand-written", "library" or "compiler"."""
+    if facts.written_by == "hand":
+        return "reference" if facts.flow == "reference" else "hand-written"
+    return facts.written_by
+
+
+def bound_table(results, variants, sides):
+    """What bounds each variant ({name: Facts}) at each side, as a Markdown
+    table, the variants in name order."""
+    sides = sorted(set(sides))
+    columns = ["variant", "written by"] + [f"{s}: x_limit, x_model, bound" for s in sides]
+    lines = ["| " + " | ".join(columns) + " |", "|---" * len(columns) + "|"]
+    measured = {name for name, _ in results}
+    for name in sorted(n for n in variants if n in measured):
+        cells = []
+        for side in sides:
+            r = results.get((name, side))
+            if r is None or "x_limit" not in r:
+                cells.append("–")
+            else:
+                model = f"{r['x_model']:.2f}" if "x_model" in r else "–"
+                cells.append(f"{r['x_limit']:.2f}, {model}, {r.get('bound') or '–'}")
+        lines.append(f"| `{name}` | {author(variants[name])} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
+
+
+def why(r):
+    """Why a point sits outside its model, from its roofs."""
+    x, bound = r["x_model"], r["bound"]
+    lower_share = min(r["memory_over_compute"], 1 / r["memory_over_compute"])
+    if x > 1:
+        if lower_share >= 0.5:
+            return (f"{bound}-bound, the other roof at {lower_share:.2f} of it: the kernel's "
+                    "arithmetic and its transfers overlap only in part")
+        return (f"{bound}-bound, with the other roof far below: the kernel runs slower than its "
+                "own data flow allows")
+    return (f"faster than its {bound} roof: the roof was measured high"
+            + (" (the copy with its pattern moves the bytes less well than the kernel)"
+               if bound == "memory" else ""))
+
+
+def model_accuracy(results, variants):
+    """(points within MODEL_TOLERANCE, one-core points with a model, the
+    points outside as (name, side, result))."""
+    points = [(name, side, r) for (name, side), r in sorted(results.items())
+              if "x_model" in r and name in variants and variants[name].cores == "one"]
+    outside = [(n, s, r) for n, s, r in points if abs(r["x_model"] - 1) > MODEL_TOLERANCE]
+    return len(points) - len(outside), len(points), outside
+
+
+def model_report(results, variants):
+    """How many one-core points the model holds, and why each outside is."""
+    held, total, outside = model_accuracy(results, variants)
+    if total == 0:
+        return "The run has no modelled point."
+    recomputed = any(r.get("recomputed") for r in results.values())
+    lines = [f"The model holds {held} of {total} one-core points within "
+             f"{MODEL_TOLERANCE:.0%} ({held / total:.0%})"
+             + (", recomputed from the run's unpaired three-row copies" if recomputed else "")
+             + (":" if outside else ".")]
+    for name, side, r in sorted(outside, key=lambda p: -abs(p[2]["x_model"] - 1)):
+        lines.append(f"- `{name}/{side}` x_model {r['x_model']:.2f}: {why(r)}")
+    return "\n".join(lines)
+
+
+def report(run):
+    """The run's tables: what bounds each variant at sides 256, 1024 and the
+    largest, then the model's accuracy."""
+    results = explorer_json.medians(run)
+    variants, _ = explorer_json.facts(run)
+    sides = TABLE_SIDES + (max((side for _, side in results), default=0),)
+    return bound_table(results, variants, sides) + "\n\n" + model_report(results, variants)
