@@ -29,6 +29,7 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import compare  # noqa: E402
 import explorer_json  # noqa: E402
 import plot  # noqa: E402
 import report  # noqa: E402
@@ -192,12 +193,35 @@ COLUMNS = ("processor", "run", "program (ms)", "hand-written", "library", "compi
            "all cores", "model within 15 %", "caches", "version")
 
 
+def newest_against_previous(processor, runs):
+    """Lines comparing a processor's newest run with the one before it
+    (tools/compare.py): a line a group, its geometric mean and what changed."""
+    if len(runs) < 2:
+        return []
+    old, new = (explorer_json.load(os.path.join(r, "results.json")) for r in runs[-2:])
+    title = f"- {processor}, {os.path.basename(runs[-2])} → {os.path.basename(runs[-1])}"
+    try:
+        comparison = compare.compare(old, new)
+    except explorer_json.Unusable as reason:
+        return [f"{title}: not compared: {reason}."]
+    except ImportError:
+        return [f"{title}: not compared: needs python3-scipy."]
+    untested = sum(p.verdict == "untested" for p in comparison.points)
+    lines = [f"{title}, `x_limit` new / old"
+             + (f" ({untested} of {len(comparison.points)} points untested: too few repetitions)"
+                if untested else "") + ":"]
+    lines += [f"  - {group}: {count} points, ×{mean:.3f}; changed: {compare.changed_text(changed)}"
+              for group, count, mean, changed, _ in compare.group_summary(comparison)]
+    return lines
+
+
 def summary(gallery):
-    rows, charts = [], []
+    rows, charts, comparisons = [], [], []
     for processor in sorted(os.listdir(gallery)):
         folder = os.path.join(gallery, processor)
         runs = runs_newest_last(folder) if os.path.isdir(folder) else []
         rows += [summary_row(processor, run) for run in reversed(runs)]
+        comparisons += newest_against_previous(processor, runs)
         if runs:
             newest = os.path.basename(runs[-1])
             charts += ["", f"## {processor}, {newest}", "",
@@ -208,6 +232,9 @@ def summary(gallery):
     if notes:
         page += ["", "Notes on what the runs showed, dated, by processor: "
                  + ", ".join(f"[{n}]({n})" for n in notes) + "."]
+    if comparisons:
+        page += ["", "Each processor's newest run against the one before it "
+                 "([tools/compare.py](../docs/explorer.md#comparing-two-runs)):", ""] + comparisons
     page += ["", "The newest run of each processor:"] + charts
     with open(os.path.join(gallery, "README.md"), "w") as f:
         f.write("\n".join(page) + "\n")

@@ -96,6 +96,11 @@ class Filing(unittest.TestCase):
         self.assertEqual(run_gallery(self.folder, "add", self.later_run()).returncode, 0)
         self.assertEqual(run_gallery(self.folder, "summary").returncode, 0)
         after = fingerprints(self.folder)
+        with open(os.path.join(self.folder, "README.md")) as f:
+            page = f.read()
+        # The same figures filed twice: the comparison finds nothing.
+        self.assertIn("→ 2026-12-10-abcdef0, `x_limit` new / old", page)
+        self.assertIn("- everything: 15 points, ×1.000; changed: none", page)
         changed = {path for path in before if before[path] != after.get(path)}
         self.assertEqual(changed, {"README.md"})
         added = {os.path.dirname(path) for path in set(after) - set(before)}

@@ -1,0 +1,161 @@
+"""The comparison of two runs: its verdicts on repetitions with known
+answers, the correction that keeps noise from being called a change, the
+groups' geometric means, its refusals and its exit status; and on the
+gallery's own runs, what three repetitions can and cannot call."""
+import io
+import os
+import unittest
+from contextlib import redirect_stderr, redirect_stdout
+
+from tools_path import ROOT, fixture
+
+import alternate
+import compare
+import explorer_json
+
+GALLERY = os.path.join(ROOT, "results", "amd-family26-model2")
+
+
+def facts_label(name, written_by="hand", cores="one"):
+    return (f"vs limit_cached, bound=memory, kernel={name.removesuffix('_all_cores')}, "
+            f"cores={cores}, written_by={written_by}, flow=words, stores=cached, "
+            "rows_per_pass=1, isa=AVX2")
+
+
+def make_run(points, path="run.json", context=None, limit_ms=1.0):
+    """A version 2 run with x_limit of each (name, side) one repetition a value."""
+    benchmarks = []
+    for (name, side), values in points.items():
+        written_by = "library" if name.startswith("lib") else "hand"
+        cores = "all" if name.endswith("_all_cores") else "one"
+        for value in values:
+            benchmarks.append({"name": f"{name}/{side}/manual_time", "run_type": "iteration",
+                               "real_time": value, "time_unit": "ms", "x_limit": value,
+                               "x_limit_q1": value * 0.99, "x_limit_q3": value * 1.01,
+                               "label": facts_label(name, written_by, cores)})
+        benchmarks.append({"name": f"limit_cached/{side}/manual_time", "run_type": "iteration",
+                           "real_time": limit_ms, "time_unit": "ms",
+                           "label": "copy=limit, stores=cached, cores=one"})
+    return explorer_json.Run(path, benchmarks, {"mean4_json_version": "2", **(context or {})}, 2)
+
+
+NOISE = [1.00, 1.01, 0.99, 1.02, 0.98, 1.005, 0.995, 1.0]
+
+
+class Verdicts(unittest.TestCase):
+    def verdicts(self, old, new, **options):
+        result = compare.compare(make_run(old), make_run(new), **options)
+        return {(p.name, p.side): p.verdict for p in result.points}
+
+    def test_a_clear_shift_is_called_and_noise_is_not(self):
+        old = {("a", 256): NOISE, ("b", 256): NOISE, ("c", 256): NOISE}
+        new = {("a", 256): [v * 0.9 for v in NOISE], ("b", 256): NOISE[::-1],
+               ("c", 256): [v * 1.1 for v in NOISE]}
+        self.assertEqual(self.verdicts(old, new),
+                         {("a", 256): "faster", ("b", 256): "same", ("c", 256): "slower"})
+
+    def test_a_significant_shift_below_the_minimum_effect_is_the_same(self):
+        old = {("a", 256): NOISE}
+        new = {("a", 256): [v * 0.95 for v in NOISE]}
+        self.assertEqual(self.verdicts(old, new)[("a", 256)], "faster")
+        self.assertEqual(self.verdicts(old, new, min_effect=0.1)[("a", 256)], "same")
+
+    def test_three_against_three_is_untested(self):
+        old = {("a", 256): [1.0, 1.01, 0.99]}
+        new = {("a", 256): [0.5, 0.51, 0.49]}
+        self.assertEqual(self.verdicts(old, new), {("a", 256): "untested"})
+        self.assertAlmostEqual(compare.smallest_p(3, 3), 0.1)
+
+    def test_a_p_that_one_point_would_pass_is_not_enough_among_many(self):
+        # Four against four wholly apart: p = 0.029, which one point alone
+        # passes. Among forty points the correction asks for 0.05 / 40, as
+        # twenty points of pure noise would give one such p by chance.
+        old = {("a", side): [1.0, 1.01, 1.02, 1.03] for side in range(40)}
+        new = {("a", side): [1.04, 1.05, 1.06, 1.07] for side in range(40)}
+        new[("a", 0)] = [1.0, 1.01, 1.02, 1.03]
+        verdicts = self.verdicts(old, new)
+        self.assertEqual(set(verdicts.values()), {"same"})
+        # The same shift on one point alone is called.
+        self.assertEqual(self.verdicts({("a", 1): old[("a", 1)]}, {("a", 1): new[("a", 1)]}),
+                         {("a", 1): "slower"})
+
+
+class Summary(unittest.TestCase):
+    def test_each_group_has_the_geometric_mean_of_its_ratios(self):
+        old = {("hand", 256): NOISE, ("lib", 256): NOISE, ("hand_all_cores", 2048): NOISE}
+        new = {("hand", 256): [v * 0.5 for v in NOISE], ("lib", 256): [v * 2 for v in NOISE],
+               ("hand_all_cores", 2048): NOISE}
+        rows = {row[0]: row for row in compare.group_summary(
+            compare.compare(make_run(old), make_run(new)))}
+        self.assertAlmostEqual(rows["hand-written"][2], 0.5)
+        self.assertAlmostEqual(rows["library"][2], 2.0)
+        self.assertAlmostEqual(rows["all cores"][2], 1.0)
+        self.assertAlmostEqual(rows["everything"][2], 1.0)
+        self.assertEqual([p.name for p in rows["everything"][3]], ["hand", "lib"])
+
+    def test_the_limits_moving_is_said(self):
+        points = {("a", 256): NOISE}
+        text = compare.markdown(compare.compare(make_run(points), make_run(points, limit_ms=1.5)))
+        self.assertIn("`limit_cached/256` 1 → 1.5 ms (×1.50)", text)
+
+
+class Refusals(unittest.TestCase):
+    def test_runs_that_share_no_point_are_refused(self):
+        with self.assertRaises(explorer_json.Unusable) as refusal:
+            compare.compare(make_run({("a", 256): NOISE}), make_run({("b", 256): NOISE}))
+        self.assertIn("share no point", str(refusal.exception))
+
+    def test_runs_under_other_limits_are_refused_unless_forced(self):
+        old = make_run({("a", 256): NOISE})
+        new = make_run({("a", 256): NOISE}, context={"limit_definition": "fastest copy"})
+        with self.assertRaises(explorer_json.Unusable) as refusal:
+            compare.compare(old, new)
+        self.assertIn("--force", str(refusal.exception))
+        self.assertEqual(len(compare.compare(old, new, force=True).points), 1)
+
+    def run_main(self, *arguments):
+        out, err = io.StringIO(), io.StringIO()
+        with redirect_stdout(out), redirect_stderr(err):
+            status = compare.main(list(arguments))
+        return status, out.getvalue(), err.getvalue()
+
+    def test_a_file_that_is_not_the_explorers_exits_2_with_one_line(self):
+        status, out, err = self.run_main(fixture("version2.json"), os.path.join(ROOT, "README.md"))
+        self.assertEqual(status, 2)
+        self.assertEqual(out, "")
+        self.assertEqual(err.count("\n"), 1)
+        self.assertIn("is not JSON", err)
+
+
+class Gallery(unittest.TestCase):
+    """The gallery's runs before and after the two-row kernels (three
+    repetitions each): new rows are listed, nothing is called, and the
+    byte kernels with streaming stores, which did not change, sit at 1."""
+
+    def setUp(self):
+        self.comparison = compare.compare(
+            explorer_json.load(os.path.join(GALLERY, "2026-12-09-b7fc153", "results.json")),
+            explorer_json.load(os.path.join(GALLERY, "2026-12-09-763d808", "results.json")))
+
+    def test_new_rows_are_listed_and_nothing_is_called_on_three_repetitions(self):
+        self.assertIn(("avx512_bytes_2rows_stream", 9984), self.comparison.new_points)
+        self.assertEqual({p.verdict for p in self.comparison.points}, {"untested"})
+
+    def test_unchanged_kernels_sit_within_their_spread(self):
+        points = {(p.name, p.side): p for p in self.comparison.points}
+        for name in ("avx2_bytes_stream", "avx512_bytes_stream"):
+            with self.subTest(name):
+                self.assertEqual(compare.quartiles_apart(points[(name, 9984)]), "")
+
+
+class Alternating(unittest.TestCase):
+    def test_merged_runs_read_as_one_repetition_a_round(self):
+        first = {"context": {"date": "1"}, "benchmarks": [{"name": "a/256/manual_time"}]}
+        second = {"context": {"date": "2"}, "benchmarks": [{"name": "a/256/manual_time"}]}
+        merged = alternate.merge([first, second])
+        self.assertEqual(merged["context"], {"date": "1"})
+        self.assertEqual([b["repetition_index"] for b in merged["benchmarks"]], [0, 1])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,299 @@
+#!/usr/bin/python3
+"""Did a change help? Compares two runs of the explorer, point by point:
+two commits on one machine, or one commit on two processors.
+
+    /usr/bin/python3 tools/compare.py OLD.json NEW.json [--metric time]
+        [--min-effect 0.02] [--fail-if-slower REGEX] [--force]
+
+For every variant and side in both runs: the old and new figure with its
+spread, the ratio new / old, the Mann-Whitney U test's p-value over the
+repetitions, and a verdict. A point counts as faster or slower only when the
+difference is both significant and at least the minimum effect (2 % by
+default); otherwise it is the same. Significant means p < 0.05 after Holm's
+correction for the number of points compared, so that comparing a hundred
+points does not call five of them changed by chance. Then the geometric
+mean of the ratios per group (hand-written, library, compiler, all cores)
+and over everything, and whether the runs' limits themselves moved.
+
+It compares x_limit by default: each call's time over the limit measured in
+the same iteration, which stays steady when the machine's memory speed
+drifts between runs; --metric time compares the time per call. A point
+whose repetitions are too few for the test to reach significance (three
+against three cannot go below p = 0.1) is "untested". Beside it the tool
+says where the two runs' interquartile ranges of the pairs do not overlap
+("quartiles apart"): a hint, not a verdict, since it takes the pairs' noise
+within a run for the whole noise and misses the host's drift between runs.
+
+Prints Markdown. Exit status: 0; 1 with --fail-if-slower when a variant it
+names got slower; 2 when the runs cannot be compared (a file that is not the
+explorer's JSON, two runs that share no point, or runs made under different
+limit definitions, unless --force).
+
+Needs scipy (Debian: python3-scipy).
+"""
+import argparse
+import math
+import os
+import re
+import statistics
+import sys
+from collections import defaultdict
+from dataclasses import dataclass, field
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import explorer_json  # noqa: E402
+import report  # noqa: E402
+
+ALPHA = 0.05
+MIN_EFFECT = 0.02
+GROUPS = ("hand-written", "library", "compiler", "all cores")
+
+
+@dataclass
+class Point:
+    name: str
+    side: int
+    group: str
+    old: list            # the metric, one value a repetition
+    new: list
+    old_spread: tuple    # (low, high): the quartiles' range over the repetitions, or the values'
+    new_spread: tuple
+    ratio: float         # median(new) / median(old)
+    p: float = None      # the U test's, where the repetitions allow it
+    verdict: str = "same"  # "faster", "slower", "same", or "untested"
+
+
+@dataclass
+class Comparison:
+    metric: str
+    old_run: object
+    new_run: object
+    points: list = field(default_factory=list)
+    new_points: list = field(default_factory=list)
+    gone_points: list = field(default_factory=list)
+    limits: list = field(default_factory=list)   # (name, side, old ms, new ms)
+    min_effect: float = MIN_EFFECT
+
+
+def limit_definition(run):
+    """What a run's limits are: every version so far takes the one-row
+    widening copy for its store kind and cores, unless its context says."""
+    return run.context.get("limit_definition", "widening copy, one row")
+
+
+def repetitions(run, metric):
+    """{(name, side): [(value, q1, q3), ...]}, one entry a repetition of each
+    variant; q1 and q3 are None where the run has no quartiles of it."""
+    found = defaultdict(list)
+    for benchmark in run.benchmarks:
+        key = explorer_json.benchmark_key(benchmark)
+        if (key is None or benchmark.get("error_occurred")
+                or benchmark.get("run_type") != "iteration"):
+            continue
+        if metric == "x_limit":
+            if "x_limit" not in benchmark:
+                continue
+            found[key].append((benchmark["x_limit"], benchmark.get("x_limit_q1"),
+                               benchmark.get("x_limit_q3")))
+        else:
+            ms = benchmark["real_time"] * explorer_json.SCALE_TO_MS[benchmark["time_unit"]]
+            found[key].append((ms, None, None))
+    return found
+
+
+def spread(values):
+    """The quartiles' range over every repetition where there are quartiles,
+    else the range of the values themselves."""
+    if all(q1 is not None and q3 is not None for _, q1, q3 in values):
+        return min(q1 for _, q1, _ in values), max(q3 for _, _, q3 in values)
+    return min(v for v, _, _ in values), max(v for v, _, _ in values)
+
+
+def smallest_p(n, m):
+    """The smallest two-sided p a U test of n against m values can give."""
+    return 2 / math.comb(n + m, n)
+
+
+def quartiles_apart(point):
+    """"lower" or "higher" where the new run's interquartile range lies wholly
+    below or above the old run's, else ""."""
+    if point.new_spread[1] < point.old_spread[0]:
+        return "lower"
+    if point.new_spread[0] > point.old_spread[1]:
+        return "higher"
+    return ""
+
+
+def judge(points, alpha, min_effect):
+    """Each point's p, and its verdict: significant after Holm's correction
+    over the points that could be tested, and at least min_effect."""
+    from scipy.stats import mannwhitneyu
+    tested = []
+    for point in points:
+        n, m = len(point.old), len(point.new)
+        if n >= 2 and m >= 2 and smallest_p(n, m) < alpha:
+            point.p = float(mannwhitneyu(point.old, point.new, alternative="two-sided").pvalue)
+            tested.append(point)
+        else:
+            point.verdict = "untested"
+    # Holm: the k-th smallest p is held to alpha / (tests - k), until one fails.
+    for rank, point in enumerate(sorted(tested, key=lambda p: p.p)):
+        if point.p >= alpha / (len(tested) - rank):
+            break
+        if point.ratio <= 1 - min_effect:
+            point.verdict = "faster"
+        elif point.ratio >= 1 + min_effect:
+            point.verdict = "slower"
+
+
+def group(facts):
+    if facts.cores == "all":
+        return "all cores"
+    author = report.author(facts)
+    return "hand-written" if author == "reference" else author
+
+
+def compare(old_run, new_run, metric="x_limit", alpha=ALPHA, min_effect=MIN_EFFECT, force=False):
+    """The comparison of two runs; Unusable where they cannot be compared."""
+    if not force and limit_definition(old_run) != limit_definition(new_run):
+        raise explorer_json.Unusable(
+            f"the runs' limits differ ({limit_definition(old_run)!r} against "
+            f"{limit_definition(new_run)!r}), so their x_limit do not compare: --force compares "
+            "them anyway")
+    old, new = repetitions(old_run, metric), repetitions(new_run, metric)
+    variants = {**explorer_json.facts(old_run)[0], **explorer_json.facts(new_run)[0]}
+    shared = sorted(set(old) & set(new))
+    if not shared:
+        raise explorer_json.Unusable(f"{old_run.path} and {new_run.path} share no point "
+                                     "(variant and side)")
+    result = Comparison(metric, old_run, new_run, min_effect=min_effect)
+    result.new_points = sorted(set(new) - set(old))
+    result.gone_points = sorted(set(old) - set(new))
+    for name, side in shared:
+        o, n = old[(name, side)], new[(name, side)]
+        point = Point(name, side, group(variants[name]), [v for v, _, _ in o], [v for v, _, _ in n],
+                      spread(o), spread(n),
+                      statistics.median(v for v, _, _ in n) / statistics.median(v for v, _, _ in o))
+        result.points.append(point)
+    judge(result.points, alpha, min_effect)
+    old_medians, new_medians = explorer_json.medians(old_run), explorer_json.medians(new_run)
+    copies = {**explorer_json.facts(old_run)[1], **explorer_json.facts(new_run)[1]}
+    for key in sorted(set(old_medians) & set(new_medians)):
+        if key[0] in copies and copies[key[0]].copy == "limit":
+            result.limits.append((key[0], key[1], old_medians[key]["ms"], new_medians[key]["ms"]))
+    return result
+
+
+def geomean(ratios):
+    return math.exp(statistics.fmean(math.log(r) for r in ratios)) if ratios else float("nan")
+
+
+def group_summary(comparison):
+    """[(group, points, geomean, the points that changed, how many untested)],
+    the groups then "everything"."""
+    rows = []
+    for name in GROUPS + ("everything",):
+        points = [p for p in comparison.points if name in (p.group, "everything")]
+        if points:
+            rows.append((name, len(points), geomean([p.ratio for p in points]),
+                         [p for p in points if p.verdict in ("faster", "slower")],
+                         sum(p.verdict == "untested" for p in points)))
+    return rows
+
+
+def run_name(run):
+    c = run.context
+    commit = c.get("build_commit") or os.path.basename(os.path.dirname(os.path.abspath(run.path)))
+    where = "processor not recorded"
+    if "processor_name" in c:
+        where = (f"{c['processor_name']}, family {c.get('processor_family', '?')} model "
+                 f"{c.get('processor_model', '?')}")
+    return f"{commit} ({where}, {c.get('date', '')[:10]})"
+
+
+def figure(values, low_high):
+    return f"{statistics.median(values):.3g} ({low_high[0]:.3g}–{low_high[1]:.3g})"
+
+
+def changed_text(points):
+    return ", ".join(f"`{p.name}/{p.side}` {p.verdict} ×{p.ratio:.2f}" for p in points) or "none"
+
+
+def markdown(comparison, changed_only=False):
+    """The comparison as Markdown."""
+    c = comparison
+    unit = "x_limit" if c.metric == "x_limit" else "ms per call"
+    repetitions_text = (f"{max(len(p.old) for p in c.points)} (old) and "
+                        f"{max(len(p.new) for p in c.points)} (new)")
+    lines = [f"## {unit}: {run_name(c.old_run)} → {run_name(c.new_run)}", "",
+             f"Lower is faster. Repetitions: {repetitions_text}. A point changed when the U test "
+             f"finds it significant (p < {ALPHA} after Holm's correction over {len(c.points)} "
+             f"points) and it moved by at least {c.min_effect:.0%}. The figures: median (the "
+             "range of its pairs' quartiles over the repetitions, or of the repetitions)."]
+    if c.limits:
+        moved = [(n, s, o, w) for n, s, o, w in c.limits if abs(w / o - 1) >= c.min_effect]
+        mean = geomean([w / o for _, _, o, w in c.limits])
+        lines += ["", f"The limits themselves moved by ×{mean:.3f} new / old (geometric mean)"
+                  + ("; by at least the minimum effect: " + ", ".join(
+                      f"`{n}/{s}` {o:.3g} → {w:.3g} ms (×{w / o:.2f})" for n, s, o, w in moved)
+                     if moved else "; none by the minimum effect.")]
+    untested = sum(p.verdict == "untested" for p in c.points)
+    if untested:
+        lines += ["", f"{untested} points are untested: their repetitions are too few for the U "
+                  f"test to reach p < {ALPHA}. Four a side is the least; see docs/explorer.md "
+                  "for how many to run."]
+    lines += ["", "| group | points | geometric mean new / old | changed |",
+              "|---|---:|---:|---|"]
+    lines += [f"| {g} | {n} | {m:.3f} | {changed_text(changed)} |"
+              for g, n, m, changed, _ in group_summary(c)]
+    lines += ["", "| point | group | old | new | new / old | p | verdict |",
+              "|---|---|---:|---:|---:|---:|---|"]
+    for p in sorted(c.points, key=lambda p: (GROUPS.index(p.group), p.name, p.side)):
+        if changed_only and p.verdict in ("same", "untested"):
+            continue
+        p_text = f"{p.p:.3g}" if p.p is not None else f"– ({len(p.old)} vs {len(p.new)})"
+        hint = quartiles_apart(p)
+        verdict = p.verdict + (f"; quartiles apart, {hint}" if hint else "")
+        lines.append(f"| `{p.name}/{p.side}` | {p.group} | {figure(p.old, p.old_spread)} | "
+                     f"{figure(p.new, p.new_spread)} | {p.ratio:.3f} | {p_text} | {verdict} |")
+    for title, points in (("New in the new run", c.new_points), ("Gone from it", c.gone_points)):
+        if points:
+            lines += ["", f"{title}: " + ", ".join(f"`{n}/{s}`" for n, s in points) + "."]
+    return "\n".join(lines)
+
+
+def main(arguments=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("old")
+    parser.add_argument("new")
+    parser.add_argument("--metric", choices=("x_limit", "time"), default="x_limit")
+    parser.add_argument("--min-effect", type=float, default=MIN_EFFECT,
+                        help="the smallest change that counts, as a fraction (default 0.02)")
+    parser.add_argument("--fail-if-slower", metavar="REGEX",
+                        help="exit 1 when a variant whose name matches got slower")
+    parser.add_argument("--changed-only", action="store_true", help="list only changed points")
+    parser.add_argument("--force", action="store_true",
+                        help="compare runs made under different limit definitions")
+    options = parser.parse_args(arguments)
+    try:
+        comparison = compare(explorer_json.load(options.old), explorer_json.load(options.new),
+                             options.metric, min_effect=options.min_effect, force=options.force)
+    except explorer_json.Unusable as reason:
+        print(f"compare.py: {reason}", file=sys.stderr)
+        return 2
+    except ImportError:
+        print("compare.py: needs scipy (Debian package python3-scipy)", file=sys.stderr)
+        return 2
+    print(markdown(comparison, options.changed_only))
+    if options.fail_if_slower:
+        slower = [p for p in comparison.points if p.verdict == "slower"
+                  and re.search(options.fail_if_slower, p.name)]
+        if slower:
+            print(f"compare.py: slower: {', '.join(f'{p.name}/{p.side}' for p in slower)}",
+                  file=sys.stderr)
+            return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
