@@ -5,6 +5,7 @@ explorer that MEAN4_EXPLORE names, briefly, on the smallest image."""
 import json
 import os
 import re
+import shlex
 import subprocess
 import unittest
 
@@ -30,6 +31,14 @@ def documented_keys():
     return set(re.findall(r"^\| `([^`]+)` \|", section, re.M))
 
 
+def explore(*arguments):
+    """The explorer's JSON output for these arguments, as a dict."""
+    command = shlex.split(os.environ.get("MEAN4_RUN", "")) + [os.environ["MEAN4_EXPLORE"]]
+    done = subprocess.run(command + list(arguments) + ["--benchmark_format=json"],
+                          capture_output=True, text=True, check=True)
+    return json.loads(done.stdout)
+
+
 def written_keys(results):
     """(counters, label fields, context keys) of a run; each cache_<name>
     key as cache_<name>."""
@@ -45,11 +54,9 @@ def written_keys(results):
 @unittest.skipUnless(os.environ.get("MEAN4_EXPLORE"), "MEAN4_EXPLORE names no explorer")
 class Documented(unittest.TestCase):
     def test_every_key_of_a_fresh_run_is_in_the_table(self):
-        done = subprocess.run(
-            [os.environ["MEAN4_EXPLORE"], "--benchmark_filter=^(avx2|limit_cached(_3rows)?)/256/",
-             "--benchmark_min_time=0.01", "--benchmark_format=json"],
-            capture_output=True, text=True, check=True)
-        counters, fields, context = written_keys(json.loads(done.stdout))
+        counters, fields, context = written_keys(
+            explore("--benchmark_filter=^(scalar|limit_cached(_3rows)?)/256/",
+                    "--benchmark_min_time=0.01"))
         self.assertIn("x_limit", counters)
         self.assertIn("kernel", fields)
         self.assertIn("mean4_json_version", context)
@@ -61,11 +68,8 @@ class Documented(unittest.TestCase):
                     self.assertIn(key, table, f"the {kind} {key} is not in docs/explorer.md")
 
     def test_the_documented_version_is_the_explorers(self):
-        done = subprocess.run(
-            [os.environ["MEAN4_EXPLORE"], "--benchmark_filter=^limit_cached/256/",
-             "--benchmark_min_time=0.01", "--benchmark_format=json"],
-            capture_output=True, text=True, check=True)
-        version = json.loads(done.stdout)["context"]["mean4_json_version"]
+        results = explore("--benchmark_filter=^limit_cached/256/", "--benchmark_min_time=0.01")
+        version = results["context"]["mean4_json_version"]
         self.assertEqual(int(version), explorer_json.NEWEST_VERSION)
         with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
             self.assertIn(f"This is version {version}.", f.read())
