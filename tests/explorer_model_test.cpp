@@ -1,14 +1,12 @@
-// The explorer's machine facts, statistics and model, on synthetic inputs: a
-// cache list that lies, samples with known quantiles, roofs chosen by hand.
-// No timing is asserted here.
+// The explorer's machine facts and model, on synthetic inputs: a cache list
+// that lies, roofs chosen by hand; each variant's facts and the processor's
+// sets. No timing is asserted here.
 #include "compute_roof.h"
 #include "machine_caches.h"
 #include "processor.h"
 #include "roof_model.h"
-#include "statistics.h"
 #include "variants.h"
 
-#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -98,25 +96,6 @@ TEST(Roof_model, TheHigherRoofBoundsAndSaysWhich)
     const Model compute = model_time({.compute_ms = 7.0, .pattern_ms = 5.0});
     EXPECT_EQ(compute.bound, Bound::compute);
     EXPECT_DOUBLE_EQ(compute.ms, 7.0);
-}
-
-// The quartiles x_limit_q1 and x_limit_q3 rest on these.
-TEST(Statistics, QuantilesInterpolateBetweenRanksWhateverTheOrder)
-{
-    EXPECT_EQ(median({3.0, 1.0, 2.0}), 2.0);
-    EXPECT_EQ(median({4.0, 1.0, 3.0, 2.0}), 2.5) << "an even count: the mean of the middle two";
-    EXPECT_EQ(quantile({5.0, 1.0, 4.0, 2.0, 3.0}, 0.25), 2.0);
-    EXPECT_EQ(quantile({1.0, 2.0}, 0.75), 1.75);
-    EXPECT_EQ(quantile({7.0}, 0.25), 7.0);
-    EXPECT_EQ(quantile({1.0, 9.0}, 0.0), 1.0);
-    EXPECT_EQ(quantile({1.0, 9.0}, 1.0), 9.0);
-    EXPECT_EQ(quantile({1.0, 9.0}, 2.0), 9.0) << "a q past 1 is the maximum, not past the end";
-}
-
-TEST(Statistics, NoSamplesHaveNoMedian)
-{
-    EXPECT_TRUE(std::isnan(median({})));
-    EXPECT_TRUE(std::isnan(quantile({}, 0.25)));
 }
 
 // The label's facts come from the registry row, whatever the variant's name.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 double quantile(std::vector<double> samples, double q)
 {
@@ -18,4 +19,66 @@ double quantile(std::vector<double> samples, double q)
 double median(std::vector<double> samples)
 {
     return quantile(std::move(samples), 0.5);
+}
+
+namespace {
+
+// For n samples: the largest k whose interval [x(k), x(n + 1 - k)] (1-based)
+// covers the median with at least `confidence`, and what it covers. The
+// interval misses the median with probability 2 P(X <= k - 1), X binomial
+// with n trials of probability 1/2; the tail is summed once, upward, in
+// logarithms so that no term underflows before it matters.
+std::pair<size_t, double> median_rank(size_t n, double confidence)
+{
+    const double log_half_n = double(n) * std::log(0.5);
+    double tail = 0; // P(X <= k - 1)
+    size_t k = 0;
+    while (k + 1 <= n / 2) {
+        const double pmf = std::exp(std::lgamma(double(n) + 1) - std::lgamma(double(k) + 1) -
+                                    std::lgamma(double(n - k) + 1) + log_half_n);
+        if (2 * (tail + pmf) > 1 - confidence)
+            break;
+        tail += pmf;
+        ++k;
+    }
+    if (k == 0)
+        return {0, 1 - 2 * std::exp(log_half_n)};
+    return {k, 1 - 2 * tail};
+}
+
+} // namespace
+
+Median_interval median_interval(std::vector<double> samples, double confidence)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (samples.empty())
+        return {nan, nan, nan, 0};
+    std::sort(samples.begin(), samples.end());
+    const size_t n = samples.size();
+    const double mid = median(samples);
+    const auto [k, covered] = median_rank(n, confidence);
+    if (k == 0) // too few samples for the level asked: the whole range
+        return {mid, samples.front(), samples.back(), covered};
+    return {mid, samples[k - 1], samples[n - k], covered};
+}
+
+double relative_half_width(const Median_interval& interval)
+{
+    return (interval.high - interval.low) / 2 / interval.median;
+}
+
+bool settled(const std::vector<double>& samples, size_t min_samples, double tolerance)
+{
+    if (samples.size() < min_samples)
+        return false;
+    const Median_interval interval = median_interval(samples);
+    return interval.confidence >= 0.95 && relative_half_width(interval) <= tolerance;
+}
+
+bool point_done(const std::vector<double>& ratios, double elapsed_seconds,
+                const Stopping_rule& rule)
+{
+    if (elapsed_seconds >= rule.budget_seconds)
+        return true;
+    return elapsed_seconds >= rule.min_seconds && settled(ratios, rule.min_pairs, rule.tolerance);
 }

@@ -4,6 +4,7 @@
 // move them little.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // The q-quantile of the samples (0 <= q <= 1), interpolated between the
@@ -12,3 +13,42 @@
 double quantile(std::vector<double> samples, double q);
 
 double median(std::vector<double> samples);
+
+// A distribution-free confidence interval of the median, from the order
+// statistics: with n samples sorted, the median lies between the k-th and
+// the (n + 1 - k)-th with a probability that the binomial distribution
+// gives, whatever the samples' own distribution.
+struct Median_interval {
+    double median;
+    double low;
+    double high;
+    double confidence; // what the interval actually covers: below the asked-for level
+                       // only where too few samples allow no narrower interval
+};
+
+// The narrowest such interval that covers at least `confidence` (0.95: a
+// 95 % interval); with too few samples for that (fewer than six at 95 %),
+// the whole range, with the confidence it has. NaN for no samples.
+Median_interval median_interval(std::vector<double> samples, double confidence = 0.95);
+
+// The interval's half-width as a share of its median: (high - low) / 2 / median.
+double relative_half_width(const Median_interval& interval);
+
+// Whether samples have settled: at least min_samples of them and a 95 %
+// interval whose relative half-width is at most `tolerance`.
+bool settled(const std::vector<double>& samples, size_t min_samples, double tolerance);
+
+// How long a point is measured: at least min_seconds and min_pairs, then
+// until the 95 % interval of its median is within `tolerance` of the median
+// on either side, or budget_seconds have passed.
+struct Stopping_rule {
+    double budget_seconds = 1.0;
+    double min_seconds = 0.05;
+    size_t min_pairs = 10;
+    double tolerance = 0.02;
+};
+
+// Whether a point whose pairs gave these ratios after elapsed_seconds is
+// done: it has settled, or spent its budget.
+bool point_done(const std::vector<double>& ratios, double elapsed_seconds,
+                const Stopping_rule& rule);
