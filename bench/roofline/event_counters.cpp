@@ -1,0 +1,147 @@
+#include "event_counters.h"
+
+#include "machine_state.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+
+#ifdef __linux__
+#include <linux/perf_event.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+std::string why_counters_unavailable(int error, int paranoid, bool virtual_machine)
+{
+    if ((error == EACCES || error == EPERM) && paranoid != -1000)
+        return "perf_event_paranoid is " + std::to_string(paranoid) +
+               ": counting needs 2 or less (sysctl kernel.perf_event_paranoid=2) or CAP_PERFMON";
+    if (error == EACCES || error == EPERM)
+        return "not permitted: the system lets this process count no events";
+    if (error == ENOENT || error == ENODEV || error == EOPNOTSUPP)
+        return virtual_machine ? "no PMU: this virtual machine's hypervisor does not expose the "
+                                 "processor's counters"
+                               : "no PMU: the kernel knows no counters for this processor";
+    if (error == ENOSYS)
+        return "the kernel has no perf_event_open";
+    return std::string("perf_event_open failed: ") + std::strerror(error);
+}
+
+#ifdef __linux__
+
+namespace {
+
+struct Event {
+    const char* name;
+    uint32_t type;
+    uint64_t config;
+};
+
+constexpr uint64_t LLC_READ = PERF_COUNT_HW_CACHE_LL | (PERF_COUNT_HW_CACHE_OP_READ << 8);
+
+const Event HARDWARE[] = {
+    {"cycles", PERF_TYPE_HARDWARE, PERF_COUNT_HW_CPU_CYCLES},
+    {"instructions", PERF_TYPE_HARDWARE, PERF_COUNT_HW_INSTRUCTIONS},
+    {"llc_references", PERF_TYPE_HW_CACHE, LLC_READ | (PERF_COUNT_HW_CACHE_RESULT_ACCESS << 16)},
+    {"llc_misses", PERF_TYPE_HW_CACHE, LLC_READ | (PERF_COUNT_HW_CACHE_RESULT_MISS << 16)},
+};
+const Event SOFTWARE[] = {
+    {"task_clock_ns", PERF_TYPE_SOFTWARE, PERF_COUNT_SW_TASK_CLOCK},
+    {"context_switches", PERF_TYPE_SOFTWARE, PERF_COUNT_SW_CONTEXT_SWITCHES},
+    {"migrations", PERF_TYPE_SOFTWARE, PERF_COUNT_SW_CPU_MIGRATIONS},
+    {"page_faults", PERF_TYPE_SOFTWARE, PERF_COUNT_SW_PAGE_FAULTS},
+};
+
+int open_event(const Event& event, int group)
+{
+    perf_event_attr attr{};
+    attr.size = sizeof attr;
+    attr.type = event.type;
+    attr.config = event.config;
+    attr.disabled = group == -1; // the leader starts and stops the group
+    attr.exclude_kernel = event.type != PERF_TYPE_SOFTWARE;
+    attr.exclude_hv = 1;
+    attr.read_format = PERF_FORMAT_TOTAL_TIME_ENABLED | PERF_FORMAT_TOTAL_TIME_RUNNING;
+    return int(syscall(SYS_perf_event_open, &attr, 0, -1, group, 0));
+}
+
+int paranoid_level_or_unknown()
+{
+    const std::string text = first_line("/proc/sys/kernel/perf_event_paranoid");
+    return text.empty() ? -1000 : std::atoi(text.c_str());
+}
+
+} // namespace
+
+Event_group::Event_group(Event_kind kind, bool virtual_machine)
+    : scaled_(kind == Event_kind::hardware)
+{
+    const std::span<const Event> events = kind == Event_kind::hardware
+                                              ? std::span<const Event>(HARDWARE)
+                                              : std::span<const Event>(SOFTWARE);
+    for (const Event& event : events) {
+        const int fd = open_event(event, fds_.empty() ? -1 : fds_.front());
+        if (fd >= 0) {
+            fds_.push_back(fd);
+            names_.push_back(event.name);
+        } else if (fds_.empty()) {
+            // Without its first event the group has nothing to lead it.
+            why_not_ =
+                why_counters_unavailable(errno, paranoid_level_or_unknown(), virtual_machine);
+            return;
+        }
+        // A later event the processor lacks (a cache event, say) is left out.
+    }
+}
+
+Event_group::~Event_group()
+{
+    for (const int fd : fds_)
+        close(fd);
+}
+
+void Event_group::start()
+{
+    if (available())
+        ioctl(fds_.front(), PERF_EVENT_IOC_ENABLE, PERF_IOC_FLAG_GROUP);
+}
+
+void Event_group::stop()
+{
+    if (available())
+        ioctl(fds_.front(), PERF_EVENT_IOC_DISABLE, PERF_IOC_FLAG_GROUP);
+}
+
+std::vector<double> Event_group::counts() const
+{
+    std::vector<double> counts;
+    for (const int fd : fds_) {
+        uint64_t value[3] = {}; // count, time enabled, time running
+        if (read(fd, value, sizeof value) != ssize_t(sizeof value) || value[2] == 0) {
+            counts.push_back(0);
+            continue;
+        }
+        // Hardware counters shared among groups count part of the time:
+        // scaled up to all of it. Software events always count.
+        counts.push_back(scaled_ ? double(value[0]) * double(value[1]) / double(value[2])
+                                 : double(value[0]));
+    }
+    return counts;
+}
+
+#else
+
+Event_group::Event_group(Event_kind, bool) : why_not_("not Linux: no perf_event_open") {}
+Event_group::~Event_group() = default;
+void Event_group::start() {}
+void Event_group::stop() {}
+std::vector<double> Event_group::counts() const
+{
+    return {};
+}
+
+#endif
