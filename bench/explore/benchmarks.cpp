@@ -2,6 +2,8 @@
 
 #include "all_cores.h"
 #include "compute_roof.h"
+#include "event_counters.h"
+#include "machine_state.h"
 #include "mean4.h"
 #include "memory_limits.h"
 #include "roof_model.h"
@@ -11,7 +13,9 @@
 #include "verify.h"
 #include "workload.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -21,6 +25,13 @@
 namespace {
 
 bool g_huge_pages = false;
+bool g_virtual_machine = false;
+
+// The copies a variant's limit is the fastest of, each with its stores and
+// cores: the widening copy one row at a time, and the pattern copies, three
+// rows and in row pairs, which move the same bytes through memory.
+constexpr const char* COPY_NAMES[] = {"limit", "three_rows", "row_pairs"};
+constexpr size_t COPIES = std::size(COPY_NAMES);
 
 // The workload of this side, made on first use; null, with the benchmark
 // reported as an error, when there is no memory for it.
@@ -126,54 +137,170 @@ Compute_band& compute_band(const Mean4_kernel& kernel, size_t side)
     return *band;
 }
 
-// What every iteration measures beside the timed call, in seconds, and the
-// row length of the band the compute samples came from.
+Memory_copy copy_of(size_t index, const Explore_variant& variant)
+{
+    return {index != 0, variant.kernel->stores, variant.cores, index == 2 ? size_t{2} : size_t{1}};
+}
+
+// What every pair measures: the call and, untimed beside it, each copy and a
+// sample of the compute roof, in seconds; and the row length of the band
+// the compute samples came from.
 struct Paired_samples {
-    std::vector<double> call, limit, pattern, interior_ns_per_pixel, call_ns;
+    std::vector<double> call, interior_ns_per_pixel, call_ns, core_ghz;
+    std::vector<double> copies[COPIES];
     size_t band_width = 0;
+
+    size_t fastest_copy() const
+    {
+        size_t best = 0;
+        for (size_t c = 1; c < COPIES; ++c)
+            if (median(copies[c]) < median(copies[best]))
+                best = c;
+        return best;
+    }
+    std::vector<double> x_limit() const
+    {
+        const std::vector<double>& limit = copies[fastest_copy()];
+        std::vector<double> ratios;
+        for (size_t i = 0; i < call.size(); ++i)
+            ratios.push_back(call[i] / limit[i]);
+        return ratios;
+    }
 };
 
-Paired_samples time_pairs(benchmark::State& state, const Explore_variant& variant, Workload& w)
+Stopping_rule g_budget;
+
+// What the machine did while a point was measured, and the counters around
+// its calls.
+struct Point_record {
+    double seconds = 0;
+    double other_cpu_seconds = 0, steal_seconds = 0;
+    bool cpu_known = false;
+    long context_switches = 0;
+    std::vector<double> software, hardware; // the groups' counts, as their names say
+};
+
+std::unique_ptr<Event_group> g_hardware, g_software;
+Busy_points g_busy;
+
+// Pairs until the point has settled or spent its budget, in the one
+// iteration Google Benchmark gives it, whose time is the median call's.
+Paired_samples time_pairs(benchmark::State& state, const Explore_variant& variant, Workload& w,
+                          Point_record& record)
 {
     const auto s = static_cast<int32_t>(w.side);
-    const Mean4_kernel& kernel = *variant.kernel;
-    const Memory_copy limit{false, kernel.stores, variant.cores, 1};
-    const Memory_copy pattern{true, kernel.stores, variant.cores, kernel.rows_per_pass};
-    Compute_band& band = compute_band(cost_twin(kernel), w.side);
+    Compute_band& band = compute_band(cost_twin(*variant.kernel), w.side);
     Paired_samples samples;
     samples.band_width = band.width();
+    const Cpu_time cpu_before = system_cpu_time();
+    const double own_before = own_cpu_seconds();
+    const long switches_before = own_context_switches();
+    const std::vector<double> software_before = g_software->counts();
+    g_software->start();
     for (auto _ : state) {
-        samples.limit.push_back(seconds_taken([&] { run_copy(limit, w); }));
-        samples.pattern.push_back(seconds_taken([&] { run_copy(pattern, w); }));
-        const Compute_sample compute = band.sample();
-        samples.interior_ns_per_pixel.push_back(compute.interior_ns_per_pixel);
-        samples.call_ns.push_back(compute.call_ns);
-        samples.call.push_back(seconds_taken([&] { variant.run(s, s, w.src, w.dst); }));
-        state.SetIterationTime(samples.call.back());
+        const auto start = std::chrono::steady_clock::now();
+        size_t next_check = g_budget.min_pairs;
+        for (;;) {
+            for (size_t c = 0; c < COPIES; ++c) {
+                const Memory_copy copy = copy_of(c, variant);
+                samples.copies[c].push_back(seconds_taken([&] { run_copy(copy, w); }));
+            }
+            const Compute_sample compute = band.sample();
+            samples.interior_ns_per_pixel.push_back(compute.interior_ns_per_pixel);
+            samples.call_ns.push_back(compute.call_ns);
+            samples.core_ghz.push_back(core_speed_ghz());
+            g_hardware->start();
+            samples.call.push_back(seconds_taken([&] { variant.run(s, s, w.src, w.dst); }));
+            g_hardware->stop();
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (elapsed >= g_budget.budget_seconds)
+                break;
+            // Sorting every pair's samples would cost more than the pairs on
+            // the smallest images: look again after an eighth more.
+            if (samples.call.size() >= next_check) {
+                if (point_done(samples.x_limit(), elapsed, g_budget))
+                    break;
+                next_check = samples.call.size() + std::max<size_t>(1, samples.call.size() / 8);
+            }
+        }
+        state.SetIterationTime(median(samples.call));
+        record.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
+    g_software->stop();
+    const Cpu_time cpu_after = system_cpu_time();
+    record.cpu_known = cpu_before.known && cpu_after.known;
+    // Every processor's busy time less this process's own: what others ran.
+    record.other_cpu_seconds = std::max(0.0, (cpu_after.busy_seconds - cpu_before.busy_seconds) -
+                                                 (own_cpu_seconds() - own_before));
+    record.steal_seconds = cpu_after.steal_seconds - cpu_before.steal_seconds;
+    record.context_switches = own_context_switches() - switches_before;
+    record.software = g_software->counts();
+    for (size_t e = 0; e < record.software.size(); ++e)
+        record.software[e] -= software_before[e];
     return samples;
 }
 
-// The pairs' medians, their spread, the roofs and the model as counters,
-// and the variant's bound and facts in its label.
+// The record as counters: what others and the hypervisor took, the
+// switches, the core's speed, and the events per pixel of the timed calls.
+void report_record(benchmark::State& state, const Point_record& record,
+                   const Paired_samples& samples, size_t pixels)
+{
+    if (record.cpu_known) {
+        state.counters["other_cpu_s"] = record.other_cpu_seconds;
+        state.counters["steal_s"] = record.steal_seconds;
+    }
+    state.counters["context_switches"] = double(record.context_switches);
+    for (size_t e = 0; e < record.software.size(); ++e)
+        if (g_software->names()[e] != "context_switches")
+            state.counters[g_software->names()[e]] = record.software[e];
+    state.counters["core_ghz"] = median(samples.core_ghz);
+    // The hardware group counts every call of the point; per pixel of one.
+    const std::vector<double> counts = g_hardware->counts();
+    const double calls_pixels = double(samples.call.size()) * double(pixels);
+    for (size_t e = 0; e < counts.size(); ++e)
+        state.counters[g_hardware->names()[e] + "_per_pixel"] = counts[e] / calls_pixels;
+}
+
+// A median and its interval as three counters: name, name_lo, name_hi.
+void report_interval(benchmark::State& state, const std::string& name,
+                     const std::vector<double>& samples, double scale = 1)
+{
+    const Median_interval interval = median_interval(samples);
+    state.counters[name] = interval.median * scale;
+    state.counters[name + "_lo"] = interval.low * scale;
+    state.counters[name + "_hi"] = interval.high * scale;
+}
+
+// The pairs' medians with their intervals, the roofs and the model as
+// counters, and the variant's bound, limit copy and facts in its label.
 void report_pairs(benchmark::State& state, const Explore_variant& variant, size_t side,
                   const Paired_samples& samples)
 {
-    const double call_ms = median(samples.call) * 1e3;
-    const double limit_ms = median(samples.limit) * 1e3;
-    state.counters["limit_ms"] = limit_ms;
-    state.counters["x_limit"] = call_ms / limit_ms;
-    // The spread of the pairs: quartiles of each iteration's own ratio.
-    std::vector<double> ratios;
-    for (size_t i = 0; i < samples.call.size(); ++i)
-        ratios.push_back(samples.call[i] / samples.limit[i]);
-    state.counters["x_limit_q1"] = quantile(ratios, 0.25);
-    state.counters["x_limit_q3"] = quantile(ratios, 0.75);
+    const size_t limit_copy = samples.fastest_copy();
+    const std::vector<double> x_limit = samples.x_limit();
+    state.counters["limit_ms"] = median(samples.copies[limit_copy]) * 1e3;
+    report_interval(state, "x_limit", x_limit);
+    state.counters["x_limit_q1"] = quantile(x_limit, 0.25);
+    state.counters["x_limit_q3"] = quantile(x_limit, 0.75);
+    report_interval(state, "call_ms", samples.call, 1e3);
+    state.counters["pairs"] = double(samples.call.size());
+    const double half_width = relative_half_width(median_interval(x_limit));
+    state.counters["x_limit_half_width"] = half_width;
+    state.counters["stable"] = settled(x_limit, g_budget.min_pairs, g_budget.tolerance) ? 1.0 : 0.0;
 
     const unsigned threads = variant.cores == Cores::all ? unsigned(omp_get_max_threads()) : 1;
+    const std::vector<double>& pattern = samples.copies[variant.kernel->rows_per_pass == 2 ? 2 : 1];
+    std::vector<double> x_model;
+    for (size_t i = 0; i < samples.call.size(); ++i) {
+        const Compute_sample compute{samples.interior_ns_per_pixel[i], samples.call_ns[i]};
+        const Roofs roofs{compute_ms(compute, samples.band_width, side, threads), pattern[i] * 1e3};
+        x_model.push_back(samples.call[i] * 1e3 / model_time(roofs).ms);
+    }
     const Compute_sample compute{median(samples.interior_ns_per_pixel), median(samples.call_ns)};
     const Roofs roofs{compute_ms(compute, samples.band_width, side, threads),
-                      median(samples.pattern) * 1e3};
+                      median(pattern) * 1e3};
     state.counters["compute_ns_per_pixel"] = compute.interior_ns_per_pixel / threads;
     if (tsc_hz() > 0)
         state.counters["compute_tsc_per_pixel"] =
@@ -185,11 +312,13 @@ void report_pairs(benchmark::State& state, const Explore_variant& variant, size_
     state.counters["pattern_ms"] = roofs.pattern_ms;
     const Model model = model_time(roofs);
     state.counters["model_ms"] = model.ms;
-    state.counters["x_model"] = call_ms / model.ms;
+    report_interval(state, "x_model", x_model);
     state.counters["memory_over_compute"] = roofs.pattern_ms / roofs.compute_ms;
     std::string label = "vs " + limit_name(variant.kernel->stores, variant.cores);
     state.SetLabel(label.append(", bound=")
                        .append(bound_name(model.bound))
+                       .append(", limit_copy=")
+                       .append(COPY_NAMES[limit_copy])
                        .append(", ")
                        .append(variant_facts(variant)));
 }
@@ -199,6 +328,38 @@ void report_pairs(benchmark::State& state, const Explore_variant& variant, size_
 void back_workloads_with_huge_pages()
 {
     g_huge_pages = true;
+}
+
+void open_event_counters(bool virtual_machine)
+{
+    g_virtual_machine = virtual_machine;
+    g_hardware = std::make_unique<Event_group>(Event_kind::hardware, virtual_machine);
+    g_software = std::make_unique<Event_group>(Event_kind::software, virtual_machine);
+}
+
+const Event_group& hardware_counters()
+{
+    return *g_hardware;
+}
+
+const Event_group& software_counters()
+{
+    return *g_software;
+}
+
+const Busy_points& busy_points()
+{
+    return g_busy;
+}
+
+void set_point_budget(const Stopping_rule& rule)
+{
+    g_budget = rule;
+}
+
+const Stopping_rule& point_budget()
+{
+    return g_budget;
 }
 
 void copy_benchmark(benchmark::State& state, Memory_copy copy, size_t side)
@@ -227,9 +388,16 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
         state.SkipWithError(difference.c_str());
         return;
     }
-    const Paired_samples samples = time_pairs(state, variant, w);
+    Point_record record;
+    // The hardware group counts the point's calls alone: from zero.
+    g_hardware = std::make_unique<Event_group>(Event_kind::hardware, g_virtual_machine);
+    const Paired_samples samples = time_pairs(state, variant, w, record);
     set_counters(state, w);
     report_pairs(state, variant, side, samples);
+    report_record(state, record, samples, w.pixels);
+    // Another process that kept a processor busy for a tenth of the point.
+    if (record.cpu_known && record.other_cpu_seconds > 0.1 * record.seconds)
+        g_busy.note(variant.name + "/" + std::to_string(side));
 }
 
 void dispatch_to_all_cores(benchmark::State& state)

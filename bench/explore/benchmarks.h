@@ -3,11 +3,14 @@
 // handing work to every core costs. main.cpp registers them.
 #pragma once
 
+#include "event_counters.h"
+#include "statistics.h"
 #include "variants.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
+#include <string>
 
 // A copy that moves the filter's bytes and computes nothing: the limit
 // (limit_pass, on one core or all), or the pattern copy (pattern_pass, one
@@ -22,10 +25,35 @@ struct Memory_copy {
 // Back the workloads, made on first use, with transparent huge pages.
 void back_workloads_with_huge_pages();
 
+// Opens the event counters the points read: call once, before the first.
+void open_event_counters(bool virtual_machine);
+const Event_group& hardware_counters();
+const Event_group& software_counters();
+
+// The points during which other processes kept a processor busy for a tenth
+// of the point's time or more.
+struct Busy_points {
+    size_t count = 0;
+    std::string first;
+    void note(const std::string& point)
+    {
+        if (count++ == 0)
+            first = point;
+    }
+};
+const Busy_points& busy_points();
+
+// How long a variant's point is measured (statistics.h): until the
+// interval of its x_limit settles, or its budget is spent.
+void set_point_budget(const Stopping_rule& rule);
+const Stopping_rule& point_budget();
+
 void copy_benchmark(benchmark::State& state, Memory_copy copy, size_t side);
 
-// Verifies the variant on every word at this side, once, then times it; a
-// variant the processor cannot run, or that fails, is reported as an error.
+// Verifies the variant on every word at this side, once, then times it in
+// pairs for as long as point_budget() says, in one iteration of Google
+// Benchmark's; a variant the processor cannot run, or that fails, is
+// reported as an error.
 void filter_benchmark(benchmark::State& state, const Explore_variant& variant, size_t side);
 
 void dispatch_to_all_cores(benchmark::State& state);

@@ -8,20 +8,26 @@
 // with the instruction set it lacks. Every iteration times the call and,
 // untimed beside it, its memory limit, the copy with its own access pattern
 // and a sample of its compute roof, which drift with the machine just as the
-// call does (benchmarks.cpp). docs/explorer.md lists what the JSON holds.
+// call does, until the point's figure is sure or its budget spent
+// (benchmarks.cpp). docs/explorer.md lists what the JSON holds.
 //
 // Options of its own, besides Google Benchmark's:
 //   --huge_pages   back the workloads (and so the limits' buffers) with
 //                  transparent huge pages. Every benchmark reports the share
 //                  of its source and result that lies in huge pages, as
 //                  huge_pages, with or without the option.
+//   --point_budget=SECONDS
+//                  the longest a variant's point is measured in each
+//                  repetition before it is reported unstable (default 1).
 #include "benchmarks.h"
 #include "mean4.h"
 #include "run_context.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -66,9 +72,12 @@ void register_benchmarks()
         for (const Explore_variant& variant : explore_variants()) {
             if (variant.cores == Cores::all && side < ALL_CORES_FROM)
                 continue;
+            // One iteration of Google Benchmark's: the pairs inside it run
+            // for as long as the point's budget says.
             benchmark::RegisterBenchmark(benchmark_name(variant.name, side).c_str(),
                                          filter_benchmark, std::cref(variant), side)
                 ->UseManualTime()
+                ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);
         }
     }
@@ -79,12 +88,31 @@ void register_benchmarks()
 
 // Takes the explorer's own options out of argv, before Google Benchmark sees
 // it. With --help, says what they are before Google Benchmark lists its own.
-void take_own_options(int& argc, char** argv)
+// False, with a message, for an option of its own it cannot use.
+bool take_own_options(int& argc, char** argv)
 {
+    constexpr const char budget_option[] = "--point_budget=";
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--huge_pages") == 0) {
             back_workloads_with_huge_pages();
+            continue;
+        }
+        if (std::strncmp(argv[i], budget_option, sizeof budget_option - 1) == 0) {
+            const char* text = argv[i] + sizeof budget_option - 1;
+            char* end = nullptr;
+            const double seconds = std::strtod(text, &end);
+            if (end == text || *end != '\0' || !(seconds > 0) || seconds > 3600) {
+                std::fprintf(stderr,
+                             "mean4_explore: --point_budget takes seconds, more than 0 and at "
+                             "most 3600: %s\n",
+                             text);
+                return false;
+            }
+            Stopping_rule rule = point_budget();
+            rule.budget_seconds = seconds;
+            rule.min_seconds = std::min(rule.min_seconds, seconds);
+            set_point_budget(rule);
             continue;
         }
         if (std::strcmp(argv[i], "--help") == 0)
@@ -93,23 +121,31 @@ void take_own_options(int& argc, char** argv)
                         "Its own option:\n"
                         "  --huge_pages   back the workloads with transparent huge pages; every\n"
                         "                 benchmark reports the share it got as huge_pages\n"
+                        "  --point_budget=SECONDS\n"
+                        "                 the longest a variant's point is measured in each\n"
+                        "                 repetition until its x_limit settles within 2 %%\n"
+                        "                 (default 1); a point that does not is reported\n"
+                        "                 unstable\n"
                         "Google Benchmark's options:\n");
         argv[kept++] = argv[i];
     }
     argc = kept;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    take_own_options(argc, argv);
+    if (!take_own_options(argc, argv))
+        return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     describe_run();
     register_benchmarks();
     benchmark::RunSpecifiedBenchmarks();
+    warn_of_the_run();
     benchmark::Shutdown();
     return 0;
 }

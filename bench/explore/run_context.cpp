@@ -1,6 +1,8 @@
 #include "run_context.h"
 
+#include "benchmarks.h"
 #include "build_facts.h"
+#include "machine_state.h"
 #include "mean4_registry.h"
 #include "processor.h"
 #include "tsc.h"
@@ -8,7 +10,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
+#include <sys/stat.h>
+
+extern char** environ;
 
 namespace {
 
@@ -24,9 +30,66 @@ void add_number(const char* key, int value)
         add(key, std::to_string(value));
 }
 
+// One line on stderr for a condition that makes figures less reliable: a
+// warning, never a refusal.
+void warn(const std::string& what)
+{
+    std::fprintf(stderr, "mean4_explore: %s\n", what.c_str());
+}
+
+bool exists(const char* path)
+{
+    struct stat status;
+    return stat(path, &status) == 0;
+}
+
+// How the operating system runs the processors, and what may steer the
+// all-core variants' threads.
+void describe_setup()
+{
+    const std::string governor =
+        first_line("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor");
+    add("cpu_governor", governor.empty() ? "unknown: no cpufreq" : governor);
+    if (!governor.empty() && governor != "performance")
+        warn("the frequency governor is " + governor +
+             ", not performance: the core's clock may change under the timing");
+    const std::string boost =
+        boost_state(first_line("/sys/devices/system/cpu/cpufreq/boost"),
+                    first_line("/sys/devices/system/cpu/intel_pstate/no_turbo"));
+    add("cpu_boost", boost.empty() ? "unknown" : boost);
+    if (boost == "on")
+        warn("boost is on: the core's clock follows its temperature and its neighbours' load");
+    const std::string huge_pages = first_line("/sys/kernel/mm/transparent_hugepage/enabled");
+    add("transparent_huge_pages", huge_pages.empty() ? "unknown" : bracketed_choice(huge_pages));
+    std::string cgroup = first_line("/proc/1/cgroup");
+    add("container", container_kind(exists("/.dockerenv"), exists("/run/.containerenv"), cgroup));
+    const std::string omp = omp_variables(environ);
+    add("omp_environment", omp.empty() ? "none" : omp);
+}
+
+// Which event counters each point reads, and why not where it cannot.
+void describe_counters()
+{
+    const Event_group& hardware = hardware_counters();
+    const Event_group& software = software_counters();
+    std::string names;
+    for (const std::string& name : hardware.names())
+        names.append(names.empty() ? "" : " ").append(name);
+    add("hardware_counters", hardware.available() ? names : "none: " + hardware.why_not());
+    if (!hardware.available())
+        warn("no cycles or instructions per pixel: " + hardware.why_not());
+    names.clear();
+    for (const std::string& name : software.names())
+        names.append(names.empty() ? "" : " ").append(name);
+    add("software_counters", software.available() ? names : "none: " + software.why_not());
+}
+
 void describe_processor()
 {
     const Processor_facts processor = this_processor();
+    if (processor.virtual_machine == "yes")
+        warn("this is a virtual machine: its figures move with what the host's other guests do");
+    open_event_counters(processor.virtual_machine == "yes");
     add("processor_vendor", processor.vendor.empty() ? "unknown" : processor.vendor);
     add("processor_name", processor.name.empty() ? "unknown" : processor.name);
     add_number("processor_family", processor.family);
@@ -74,11 +137,31 @@ const std::vector<Cache_fact>& caches()
 void describe_run()
 {
     add("mean4_json_version", std::to_string(JSON_VERSION));
+    add("limit_definition", LIMIT_DEFINITION);
+    const Stopping_rule& rule = point_budget();
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "at least %zu pairs and %g s, then until the 95 %% interval of the median "
+                  "x_limit is within %g %%, or %g s",
+                  rule.min_pairs, rule.min_seconds, rule.tolerance * 100, rule.budget_seconds);
+    add("stopping_rule", text);
     describe_processor();
+    describe_setup();
+    describe_counters();
     add("build_commit", build_commit());
     add("build_compiler", build_compiler());
     add("build_type", build_type());
+    if (std::string(build_type()) == "Debug")
+        warn("the explorer is a Debug build: its kernels' figures say little");
     if (const std::string library = mean4_library_description(); !library.empty())
         add("library", library);
     describe_caches();
+}
+
+void warn_of_the_run()
+{
+    const Busy_points& busy = busy_points();
+    if (busy.count != 0)
+        warn("other processes kept a processor busy during " + std::to_string(busy.count) +
+             " points (the first: " + busy.first + "); each point's other_cpu_s says how long");
 }
