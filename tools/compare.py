@@ -75,12 +75,6 @@ class Comparison:
     min_effect: float = MIN_EFFECT
 
 
-def limit_definition(run):
-    """What a run's limits are: every version so far takes the one-row
-    widening copy for its store kind and cores, unless its context says."""
-    return run.context.get("limit_definition", "widening copy, one row")
-
-
 def repetitions(run, metric):
     """{(name, side): [(value, q1, q3), ...]}, one entry a repetition of each
     variant; q1 and q3 are None where the run has no quartiles of it."""
@@ -155,11 +149,12 @@ def group(facts):
 
 def compare(old_run, new_run, metric="x_limit", alpha=ALPHA, min_effect=MIN_EFFECT, force=False):
     """The comparison of two runs; Unusable where they cannot be compared."""
-    if not force and limit_definition(old_run) != limit_definition(new_run):
+    old_limit = explorer_json.limit_definition(old_run)
+    new_limit = explorer_json.limit_definition(new_run)
+    if not force and old_limit != new_limit:
         raise explorer_json.Unusable(
-            f"the runs' limits differ ({limit_definition(old_run)!r} against "
-            f"{limit_definition(new_run)!r}), so their x_limit do not compare: --force compares "
-            "them anyway")
+            f"the runs' limits differ ({old_limit!r} against {new_limit!r}), so their x_limit "
+            "do not compare: --force compares them anyway")
     old, new = repetitions(old_run, metric), repetitions(new_run, metric)
     variants = {**explorer_json.facts(old_run)[0], **explorer_json.facts(new_run)[0]}
     shared = sorted(set(old) & set(new))

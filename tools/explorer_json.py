@@ -3,6 +3,10 @@
 docs/explorer.md#the-json lists every key and the version that added it.
 
 A run is read by its format version, the context's mean4_json_version:
+  3  each point measured until its x_limit settles or its budget is spent,
+     with 95 % intervals of its medians, whether it settled, what the
+     machine did meanwhile and its event counters; the limit is the fastest
+     of three copies, named in the label (limit_copy);
   2  each benchmark's label carries its facts from the registry (who wrote
      the kernel, its data flow, stores, rows per pass, instruction set,
      cores), and the context the processor and the build;
@@ -20,14 +24,18 @@ from collections import defaultdict
 from dataclasses import dataclass
 
 # The newest version this module reads.
-NEWEST_VERSION = 2
+NEWEST_VERSION = 3
 SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 # Each pixel is one byte read and one 32-bit word written (the explorer's
 # bytes_per_second over its pixels_per_second).
 BYTES_PER_PIXEL = 5
 COUNTERS = ("limit_ms", "x_limit", "x_limit_q1", "x_limit_q3", "compute_ns_per_pixel",
             "compute_tsc_per_pixel", "compute_call_us", "compute_ms", "pattern_ms", "model_ms",
-            "x_model", "memory_over_compute", "huge_pages")
+            "x_model", "memory_over_compute", "huge_pages", "x_limit_lo", "x_limit_hi",
+            "x_model_lo", "x_model_hi", "call_ms", "call_ms_lo", "call_ms_hi", "pairs",
+            "x_limit_half_width", "stable", "other_cpu_s", "steal_s", "core_ghz")
+# What a run's x_limit is measured against, where its context does not say.
+OLD_LIMIT_DEFINITION = "the widening copy, one row"
 
 
 class Unusable(Exception):
@@ -95,9 +103,10 @@ def format_version(context, benchmarks):
 
 
 def benchmark_key(benchmark):
-    """(variant or copy, side) for one of the explorer's benchmarks, else None."""
+    """(variant or copy, side) for one of the explorer's benchmarks, else None.
+    Google Benchmark puts its own settings into a name (iterations:1)."""
     parts = benchmark.get("run_name", benchmark.get("name", "")).removesuffix("/manual_time")
-    parts = parts.split("/")
+    parts = [part for part in parts.split("/") if ":" not in part]
     if len(parts) != 2 or not parts[1].isdigit():
         return None
     return parts[0], int(parts[1])
@@ -196,13 +205,16 @@ def medians(run):
             continue
         for name, value in values.items():
             samples[key][name].append(value)
-    results = {key: {name: statistics.median(v) for name, v in series.items()}
+    # A point settled only where every repetition did.
+    results = {key: {name: min(v) if name == "stable" else statistics.median(v)
+                     for name, v in series.items()}
                for key, series in samples.items()}
     for key, values in aggregated.items():
         results.setdefault(key, values)
     for key, values in results.items():
         values["limit"] = labels.get(key, {}).get("vs", "")
         values["bound"] = labels.get(key, {}).get("bound", "")
+        values["limit_copy"] = labels.get(key, {}).get("limit_copy", "limit")
     if run.version == 0:
         rebuild_model(results)
     for values in results.values():
@@ -238,8 +250,7 @@ def skipped(run):
     out = {}
     for benchmark in run.benchmarks:
         if benchmark.get("error_occurred"):
-            name = benchmark["name"].removesuffix("/manual_time")
-            out[name.split("/")[0]] = benchmark.get("error_message", "")
+            out[benchmark["name"].split("/")[0]] = benchmark.get("error_message", "")
     return out
 
 
@@ -261,6 +272,14 @@ def caches(run):
             if not name.endswith("i") and text.split(" ")[0].isdigit():
                 found.append((name, int(text.split(" ")[0])))
     return sorted(found)
+
+
+def limit_definition(run):
+    """What the run's limits are: its context's words from version 3 on;
+    before, the one-row widening copy."""
+    if run.version >= 3:
+        return run.context.get("limit_definition", "unknown")
+    return OLD_LIMIT_DEFINITION
 
 
 def processor(run):

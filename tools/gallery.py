@@ -167,6 +167,8 @@ def summary_row(processor, run_folder):
         cells.append(f"`{found[0]}` {found[1]:.1f} ms, {found[2]:.2f}×" if found else "–")
     cells.append(f"{held} of {total} ({held / total:.0%})" + (", recomputed" if recomputed else "")
                  if total else "–")
+    settled = report.stability(results, variants)
+    cells.append(f"{settled[0]} of {settled[1]}" if settled else "–")
     cells.append(", ".join(f"{n} {size_text(s)}" for n, s in explorer_json.caches(run))
                  or "none recorded")
     cells.append(str(run.version))
@@ -186,11 +188,13 @@ them; on the full image, the fastest one-core variant written by hand, by a port
 SIMD library (Highway) and by a compiler's vectoriser, and the fastest all-core
 variant, each with its time per call and `x_limit`; how many one-core points the
 model holds within 15 % ("recomputed" for runs from before the explorer paired its
-roofs, whose model the tools rebuild from unpaired medians); the data caches the run
-used; and the run's [format version](../docs/explorer.md#the-json).
+roofs, whose model the tools rebuild from unpaired medians); how many one-core points
+settled, their `x_limit` known within 2 % (runs from version 3 on, which measure until
+they do); the data caches the run used; and the run's
+[format version](../docs/explorer.md#the-json), which also says what its limit is.
 """
 COLUMNS = ("processor", "run", "program (ms)", "hand-written", "library", "compiler",
-           "all cores", "model within 15 %", "caches", "version")
+           "all cores", "model within 15 %", "settled", "caches", "version")
 
 
 def newest_against_previous(processor, runs):

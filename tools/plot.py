@@ -8,8 +8,10 @@
     measured against and a mark where the working set outgrows each cache;
 every variant coloured by its instruction set (the reference, the compilers'
 and the library's by their own colours), one core solid and all cores
-dashed, two rows a pass in squares. Then prints, as Markdown, what bounds
-each variant and how well the model holds (report.py).
+dashed, two rows a pass in squares, and each time's 95 % interval as an
+error bar where the run has one. Then prints, as Markdown, what bounds each
+variant, how well the model holds, and how many points settled, with those
+that did not (report.py).
 
     /usr/bin/python3 tools/plot.py results.json roofline.png
 
@@ -76,12 +78,25 @@ def gigapixels(side, r):
     return side * side / (r["ms"] * 1e-3) / 1e9
 
 
+def interval_errors(side, r):
+    """(below, above) the point's rate: its time's 95 % interval as
+    gigapixels a second, where the run has one (version 3 on)."""
+    if "call_ms_lo" not in r or "call_ms_hi" not in r or r["call_ms_lo"] <= 0:
+        return 0.0, 0.0
+    rate = gigapixels(side, r)
+    return (rate - gigapixels(side, {"ms": r["call_ms_hi"]}),
+            gigapixels(side, {"ms": r["call_ms_lo"]}) - rate)
+
+
 def draw_series(axes, results, name, colour_, line, width=1.4, squares=False):
-    points = sorted((side, gigapixels(side, r)) for (n, side), r in results.items() if n == name)
+    points = sorted((side, r) for (n, side), r in results.items() if n == name)
     if points:
-        axes.plot([p[0] for p in points], [p[1] for p in points], marker="s" if squares else "o",
-                  markersize=4 if squares else 3, color=colour_, linestyle=line, linewidth=width,
-                  label=name)
+        errors = [interval_errors(side, r) for side, r in points]
+        axes.errorbar([side for side, _ in points], [gigapixels(side, r) for side, r in points],
+                      yerr=[[e[0] for e in errors], [e[1] for e in errors]],
+                      marker="s" if squares else "o", markersize=4 if squares else 3,
+                      color=colour_, linestyle=line, linewidth=width, elinewidth=0.8, capsize=2,
+                      label=name)
 
 
 def mark_caches(axes, sides, run):
@@ -105,9 +120,12 @@ def draw_full_image(axes, run, results, variants, full_side):
     bars = sorted(((name, results[(name, full_side)]) for name in variants
                    if (name, full_side) in results), key=lambda item: -item[1]["ms"])
     names = [name for name, _ in bars]
+    # The time's 95 % interval, where the run has one.
+    errors = [[r["ms"] - r.get("call_ms_lo", r["ms"]) for _, r in bars],
+              [r.get("call_ms_hi", r["ms"]) - r["ms"] for _, r in bars]]
     axes.barh(names, [r["ms"] for _, r in bars], color=[colour(variants[n]) for n in names],
               alpha=0.75, hatch=["//" if variants[n].stores == "streaming" else "" for n in names],
-              edgecolor="white")
+              edgecolor="white", xerr=errors, error_kw={"elinewidth": 0.8, "capsize": 2})
     axes.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=200,
                  color="black", zorder=3, label="its memory limit, paired")
     for name, r in bars:

@@ -5,6 +5,8 @@ import explorer_json
 
 # How far a point may sit from its model and still count as explained.
 MODEL_TOLERANCE = 0.15
+# A settled point this far below its limit means a faster copy exists.
+BELOW_LIMIT = 0.97
 TABLE_SIDES = (256, 1024)
 
 
@@ -74,10 +76,49 @@ def model_report(results, variants):
     return "\n".join(lines)
 
 
+def stability(results, variants):
+    """(one-core points that settled, one-core points that say): from runs
+    that measure until a point settles (version 3 on), else None."""
+    points = [r for (name, _), r in results.items()
+              if "stable" in r and name in variants and variants[name].cores == "one"]
+    if not points:
+        return None
+    return sum(r["stable"] >= 0.5 for r in points), len(points)
+
+
+def stability_report(results, variants):
+    """How many points settled, each that did not with its interval's width,
+    and each settled point below BELOW_LIMIT of its limit: a finding, since
+    then a copy faster than the limit exists."""
+    counted = stability(results, variants)
+    if counted is None:
+        return ""
+    stable, total = counted
+    unstable = sorted((name, side, r) for (name, side), r in results.items()
+                      if name in variants and r.get("stable", 1) < 0.5)
+    lines = [f"{stable} of {total} one-core points settled within 2 % ({stable / total:.0%})"
+             + ("; these did not, with the half-width of their interval:" if unstable else ".")]
+    lines += [f"- `{n}/{s}` ±{r.get('x_limit_half_width', float('nan')):.1%} "
+              f"(x_limit {r['x_limit']:.2f}, {r.get('pairs', 0):.0f} pairs)"
+              for n, s, r in unstable]
+    below = sorted((name, side, r) for (name, side), r in results.items()
+                   if name in variants and r.get("stable", 0) >= 0.5
+                   and r.get("x_limit", 1) < BELOW_LIMIT)
+    if below:
+        lines += ["", f"Settled points below {BELOW_LIMIT} of their limit: a copy faster than the "
+                  "limit exists for them."]
+        lines += [f"- `{n}/{s}` x_limit {r['x_limit']:.2f} against {r.get('limit_copy', 'limit')}"
+                  for n, s, r in below]
+    return "\n".join(lines)
+
+
 def report(run):
     """The run's tables: what bounds each variant at sides 256, 1024 and the
-    largest, then the model's accuracy."""
+    largest, the model's accuracy, and where the run measured until its
+    points settled, how many did."""
     results = explorer_json.medians(run)
     variants, _ = explorer_json.facts(run)
     sides = TABLE_SIDES + (max((side for _, side in results), default=0),)
-    return bound_table(results, variants, sides) + "\n\n" + model_report(results, variants)
+    parts = [bound_table(results, variants, sides), model_report(results, variants),
+             stability_report(results, variants)]
+    return "\n\n".join(part for part in parts if part)

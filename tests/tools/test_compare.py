@@ -107,11 +107,18 @@ class Refusals(unittest.TestCase):
 
     def test_runs_under_other_limits_are_refused_unless_forced(self):
         old = make_run({("a", 256): NOISE})
-        new = make_run({("a", 256): NOISE}, context={"limit_definition": "fastest copy"})
+        new = make_run({("a", 256): NOISE})
+        new = explorer_json.Run(new.path, new.benchmarks, {"mean4_json_version": "3",
+                                                           "limit_definition": "fastest"}, 3)
         with self.assertRaises(explorer_json.Unusable) as refusal:
             compare.compare(old, new)
         self.assertIn("--force", str(refusal.exception))
         self.assertEqual(len(compare.compare(old, new, force=True).points), 1)
+
+    def test_runs_of_the_old_and_the_new_limit_do_not_compare(self):
+        with self.assertRaises(explorer_json.Unusable):
+            compare.compare(explorer_json.load(fixture("version2.json")),
+                            explorer_json.load(fixture("version3.json")))
 
     def run_main(self, *arguments):
         out, err = io.StringIO(), io.StringIO()

@@ -40,7 +40,8 @@ class Refusals(unittest.TestCase):
 class Versions(unittest.TestCase):
     def test_each_fixture_reads_as_its_version(self):
         for name, version in (("version0.json", 0), ("version1.json", 1),
-                              ("version2.json", 2), ("version2-aggregates.json", 2)):
+                              ("version2.json", 2), ("version2-aggregates.json", 2),
+                              ("version3.json", 3)):
             with self.subTest(name):
                 self.assertEqual(explorer_json.load(fixture(name)).version, version)
 
@@ -62,16 +63,16 @@ class Facts(unittest.TestCase):
 
     def test_the_old_naming_rule_agrees_with_the_registry(self):
         # Versions 0 and 1 are read by the variants' names: the rule must give
-        # what the registry says of every variant a version 2 run names.
-        run = explorer_json.load(fixture("version2.json"))
-        variants, copies = explorer_json.facts(run)
-        self.assertGreater(len(variants), 8)
-        for name, facts in variants.items():
-            with self.subTest(name):
-                self.assertEqual(explorer_json.legacy_facts(name), facts)
-        for name, copy in copies.items():
-            with self.subTest(name):
-                self.assertEqual(explorer_json.legacy_copy(name), copy)
+        # what the registry says of every variant a later run names.
+        for path in (fixture("version2.json"), fixture("version3.json")):
+            variants, copies = explorer_json.facts(explorer_json.load(path))
+            self.assertGreaterEqual(len(variants), 8)
+            for name, facts in variants.items():
+                with self.subTest(name):
+                    self.assertEqual(explorer_json.legacy_facts(name), facts)
+            for name, copy in copies.items():
+                with self.subTest(name):
+                    self.assertEqual(explorer_json.legacy_copy(name), copy)
 
     def test_a_fact_comes_from_the_label_not_the_name(self):
         label = ("vs limit_cached, bound=memory, kernel=avx2_mine, cores=one, "
@@ -109,6 +110,28 @@ class Medians(unittest.TestCase):
         self.assertEqual(point["pattern_ms"], results[("limit_cached_3rows", 256)]["ms"])
         self.assertAlmostEqual(point["model_ms"], max(point["compute_ms"], point["pattern_ms"]))
         self.assertNotIn("recomputed", results[("avx2_all_cores", 2048)])
+
+    def test_version3_names_include_the_iteration_count_and_still_read(self):
+        run = explorer_json.load(fixture("version3.json"))
+        self.assertIn("iterations:1", run.benchmarks[-1]["name"] + run.benchmarks[5]["name"])
+        results = explorer_json.medians(run)
+        point = results[("avx2", 256)]
+        self.assertLessEqual(point["x_limit_lo"], point["x_limit"])
+        self.assertLessEqual(point["x_limit"], point["x_limit_hi"])
+        self.assertIn(point["limit_copy"], ("limit", "three_rows", "row_pairs"))
+
+    def test_a_point_settled_only_where_every_repetition_did(self):
+        rows = [{"name": "a/256/iterations:1/manual_time", "run_type": "iteration",
+                 "real_time": 1, "time_unit": "ms", "stable": stable, "x_limit": 1.0}
+                for stable in (1, 1, 0)]
+        run = explorer_json.Run("x", rows, {"mean4_json_version": "3"}, 3)
+        self.assertEqual(explorer_json.medians(run)[("a", 256)]["stable"], 0)
+
+    def test_each_version_says_what_its_limit_is(self):
+        old = explorer_json.load(fixture("version2.json"))
+        self.assertEqual(explorer_json.limit_definition(old), explorer_json.OLD_LIMIT_DEFINITION)
+        self.assertIn("fastest", explorer_json.limit_definition(
+            explorer_json.load(fixture("version3.json"))))
 
     def test_version1_keeps_its_paired_model(self):
         results = explorer_json.medians(explorer_json.load(fixture("version1.json")))

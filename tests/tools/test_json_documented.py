@@ -24,11 +24,13 @@ BENCHMARK_CONTEXT = {"date", "host_name", "executable", "num_cpus", "mhz_per_cpu
 
 
 def documented_keys():
-    """The backquoted names in the first column of the JSON section's tables."""
+    """The backquoted names in the first column of the JSON section's tables
+    (a cell may name several: `x_limit_lo`, `x_limit_hi`)."""
     with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
         text = f.read()
     section = text.split("\n## The JSON\n", 1)[1].split("\n## ", 1)[0]
-    return set(re.findall(r"^\| `([^`]+)` \|", section, re.M))
+    cells = re.findall(r"^\| (`[^|]+) \|", section, re.M)
+    return {name for cell in cells for name in re.findall(r"`([^`]+)`", cell)}
 
 
 def explore(*arguments):

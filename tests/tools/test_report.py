@@ -53,6 +53,30 @@ class ModelReport(unittest.TestCase):
         self.assertEqual((held, total), (0, 2))
 
 
+class Stability(unittest.TestCase):
+    def point(self, name, stable, x_limit):
+        return {"name": f"{name}/256/iterations:1/manual_time", "run_type": "iteration",
+                "real_time": 1.0, "time_unit": "ms", "x_limit": x_limit, "stable": stable,
+                "x_limit_half_width": 0.01 if stable else 0.05, "pairs": 40,
+                "label": (f"vs limit_cached, bound=memory, limit_copy=row_pairs, kernel={name}, "
+                          "cores=one, written_by=hand, flow=bytes, stores=cached, "
+                          "rows_per_pass=1, isa=AVX2")}
+
+    def test_unsettled_points_are_listed_and_settled_ones_below_the_limit_are_findings(self):
+        run = explorer_json.Run("x", [self.point("a", 1, 1.10), self.point("b", 0, 0.90),
+                                      self.point("c", 1, 0.95)], {"mean4_json_version": "3"}, 3)
+        text = report.stability_report(explorer_json.medians(run), explorer_json.facts(run)[0])
+        self.assertIn("2 of 3 one-core points settled", text)
+        self.assertIn("- `b/256` ±5.0% (x_limit 0.90, 40 pairs)", text)
+        self.assertIn("- `c/256` x_limit 0.95 against row_pairs", text)
+        self.assertNotIn("`b/256` x_limit", text, "an unsettled point is no finding")
+
+    def test_runs_that_did_not_measure_until_settled_say_nothing_of_it(self):
+        run = explorer_json.load(tools_path.fixture("version2.json"))
+        self.assertEqual(report.stability_report(explorer_json.medians(run),
+                                                 explorer_json.facts(run)[0]), "")
+
+
 class BoundTable(unittest.TestCase):
     def test_each_row_says_who_wrote_it(self):
         run = explorer_json.load(tools_path.fixture("version2.json"))
