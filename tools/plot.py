@@ -127,7 +127,8 @@ def draw_full_image(axes, run, results, variants, full_side):
               alpha=0.75, hatch=["//" if variants[n].stores == "streaming" else "" for n in names],
               edgecolor="white", xerr=errors, error_kw={"elinewidth": 0.8, "capsize": 2})
     axes.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=200,
-                 color="black", zorder=3, label="its memory limit, paired")
+                 color="black", zorder=3,
+                 label="its limit, paired (the fastest copy from version 3)")
     for name, r in bars:
         bound = f", {r['bound']}-bound" if r.get("bound") else ""
         axes.text(r["ms"], name, f" {r['ms']:.1f} ms, {r.get('x_limit', 0):.2f}× limit{bound}",
@@ -170,9 +171,10 @@ def legend_handles(variants):
     if any(f.rows_per_pass == 2 for f in variants.values()):
         handles.append(Line2D([], [], color="black", marker="s", markersize=4, linestyle="",
                               label="squares: two rows a pass"))
-    handles += [Line2D([], [], color=LIMIT_COLOURS["cached"], linewidth=3, label="cached limit"),
+    handles += [Line2D([], [], color=LIMIT_COLOURS["cached"], linewidth=3,
+                       label="cached widening copy"),
                 Line2D([], [], color=LIMIT_COLOURS["streaming"], linewidth=3,
-                       label="streaming limit"),
+                       label="streaming widening copy"),
                 Line2D([], [], color="gray", linestyle="-.", label="working set = a cache")]
     return handles
 
