@@ -11,7 +11,8 @@ each under results/, one folder per run inside it, and one summary page.
 
 `add` files a run of the explorer (the command is in docs/explorer.md) under
 results/<processor>/<date>-<commit>/, all of it from the run's own JSON, so
-any machine can file it: the JSON as the explorer wrote it, the processor
+any machine can file it: the JSON as the explorer wrote it (the executable's
+path reduced to its name), the processor
 and build it recorded (machine.md), its chart and tables, drawn once, and,
 where given, the benchmark program's three lines and the kernels'
 instruction counts (tools/count_instructions.py). `summary` writes
@@ -23,6 +24,7 @@ Needs matplotlib (Debian: python3-matplotlib) to add or redraw.
 """
 import argparse
 import glob
+import json
 import os
 import re
 import shutil
@@ -95,6 +97,20 @@ def draw(run_folder):
         f.write(report.report(run) + "\n")
 
 
+def file_json(json_path, filed_path):
+    """The explorer's JSON as it wrote it, but for the executable's path,
+    reduced to its name: where a machine keeps its builds says nothing of
+    the run."""
+    with open(json_path) as f:
+        results = json.load(f)
+    executable = results.get("context", {}).get("executable")
+    if isinstance(executable, str):
+        results["context"]["executable"] = os.path.basename(executable)
+    with open(filed_path, "w") as f:
+        json.dump(results, f, indent=2)
+        f.write("\n")
+
+
 def add(gallery, json_path, program_path, instructions_path):
     run = explorer_json.load(json_path)
     if run.version < 2:
@@ -106,7 +122,7 @@ def add(gallery, json_path, program_path, instructions_path):
         raise explorer_json.Unusable(f"{os.path.relpath(folder)} is filed already")
     os.makedirs(folder)
     try:
-        shutil.copyfile(json_path, os.path.join(folder, "results.json"))
+        file_json(json_path, os.path.join(folder, "results.json"))
         for path, name in ((program_path, "mean4.txt"), (instructions_path, "instructions.md")):
             if path:
                 shutil.copyfile(path, os.path.join(folder, name))

@@ -82,6 +82,13 @@ class Filing(unittest.TestCase):
                          ["machine.md", "mean4.txt", "results.json", "roofline.png", "tables.md"])
         with open(os.path.join(processor, run, "machine.md")) as f:
             self.assertIn("- family: 26", f.read())
+        with open(os.path.join(processor, run, "results.json")) as f:
+            filed = json.load(f)
+        with open(fixture("version2.json")) as f:
+            written = json.load(f)
+        self.assertEqual(filed["context"].pop("executable"), "mean4_explore")
+        written["context"].pop("executable")
+        self.assertEqual(filed, written, "nothing else of the JSON changes")
         again = run_gallery(self.folder, "add", fixture("version2.json"))
         self.assertEqual(again.returncode, 1)
         self.assertIn("is filed already", again.stderr)
