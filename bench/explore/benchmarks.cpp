@@ -170,14 +170,13 @@ struct Paired_samples {
 
 Stopping_rule g_budget;
 
-// What the machine did while a point was measured, and the counters around
-// its calls.
+// What the machine did while a point was measured.
 struct Point_record {
     double seconds = 0;
     double other_cpu_seconds = 0, steal_seconds = 0;
     bool cpu_known = false;
     long context_switches = 0;
-    std::vector<double> software, hardware; // the groups' counts, as their names say
+    std::vector<double> software; // the software group's counts, as its names() say
 };
 
 std::unique_ptr<Event_group> g_hardware, g_software;
