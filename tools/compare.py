@@ -79,19 +79,14 @@ def repetitions(run, metric):
     """{(name, side): [(value, q1, q3), ...]}, one entry a repetition of each
     variant; q1 and q3 are None where the run has no quartiles of it."""
     found = defaultdict(list)
-    for benchmark in run.benchmarks:
-        key = explorer_json.benchmark_key(benchmark)
-        if (key is None or benchmark.get("error_occurred")
-                or benchmark.get("run_type") != "iteration"):
+    for key, benchmark in explorer_json.measured(run):
+        if benchmark.get("run_type") != "iteration":
             continue
-        if metric == "x_limit":
-            if "x_limit" not in benchmark:
-                continue
+        if metric == "time":
+            found[key].append((explorer_json.call_ms(benchmark), None, None))
+        elif "x_limit" in benchmark:
             found[key].append((benchmark["x_limit"], benchmark.get("x_limit_q1"),
                                benchmark.get("x_limit_q3")))
-        else:
-            ms = benchmark["real_time"] * explorer_json.SCALE_TO_MS[benchmark["time_unit"]]
-            found[key].append((ms, None, None))
     return found
 
 

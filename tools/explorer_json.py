@@ -112,6 +112,20 @@ def benchmark_key(benchmark):
     return parts[0], int(parts[1])
 
 
+def measured(run):
+    """(variant or copy, side) and the row, for each of the explorer's
+    benchmarks that ran: repetitions and aggregates, not the errors."""
+    for benchmark in run.benchmarks:
+        key = benchmark_key(benchmark)
+        if key is not None and not benchmark.get("error_occurred"):
+            yield key, benchmark
+
+
+def call_ms(benchmark):
+    """A row's time per call, in milliseconds."""
+    return benchmark["real_time"] * SCALE_TO_MS[benchmark["time_unit"]]
+
+
 def label_fields(label):
     """{"vs": "limit_cached", "bound": "memory", "kernel": "avx2", ...} from a
     label "vs limit_cached, bound=memory, kernel=avx2, ..."."""
@@ -191,13 +205,10 @@ def medians(run):
     aggregates. Version 0's model is rebuilt from its unpaired copies."""
     samples = defaultdict(lambda: defaultdict(list))
     aggregated, labels = {}, {}
-    for benchmark in run.benchmarks:
-        key = benchmark_key(benchmark)
-        if key is None or benchmark.get("error_occurred"):
-            continue
+    for key, benchmark in measured(run):
         # Some aggregates of older runs carry no label: keep the last one seen.
         labels[key] = label_fields(benchmark.get("label", "")) or labels.get(key, {})
-        values = {"ms": benchmark["real_time"] * SCALE_TO_MS[benchmark["time_unit"]]}
+        values = {"ms": call_ms(benchmark)}
         values.update({c: benchmark[c] for c in COUNTERS if c in benchmark})
         if benchmark.get("run_type") == "aggregate":
             if benchmark.get("aggregate_name") == "median":
