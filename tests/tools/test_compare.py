@@ -144,6 +144,13 @@ class Gallery(unittest.TestCase):
             explorer_json.load(os.path.join(GALLERY, "2026-12-09-b7fc153", "results.json")),
             explorer_json.load(os.path.join(GALLERY, "2026-12-09-763d808", "results.json")))
 
+    def test_times_compare_the_variants_and_leave_the_copies_to_the_limits_line(self):
+        comparison = compare.compare(self.comparison.old_run, self.comparison.new_run,
+                                     metric="time")
+        self.assertEqual({(p.name, p.side) for p in comparison.points},
+                         {(p.name, p.side) for p in self.comparison.points})
+        self.assertTrue(comparison.limits)
+
     def test_new_rows_are_listed_and_nothing_is_called_on_three_repetitions(self):
         self.assertIn(("avx512_bytes_2rows_stream", 9984), self.comparison.new_points)
         self.assertEqual({p.verdict for p in self.comparison.points}, {"untested"})
