@@ -67,29 +67,32 @@ void describe_setup()
     add("omp_environment", omp.empty() ? "none" : omp);
 }
 
+// "cycles instructions ...", or "none: " and why not.
+std::string counted_events(const Event_group& group)
+{
+    if (!group.available())
+        return "none: " + group.why_not();
+    std::string names;
+    for (const std::string& name : group.names())
+        names.append(names.empty() ? "" : " ").append(name);
+    return names;
+}
+
 // Which event counters each point reads, and why not where it cannot.
 void describe_counters()
 {
-    const Event_group& hardware = hardware_counters();
-    const Event_group& software = software_counters();
-    std::string names;
-    for (const std::string& name : hardware.names())
-        names.append(names.empty() ? "" : " ").append(name);
-    add("hardware_counters", hardware.available() ? names : "none: " + hardware.why_not());
-    if (!hardware.available())
-        warn("no cycles or instructions per pixel: " + hardware.why_not());
-    names.clear();
-    for (const std::string& name : software.names())
-        names.append(names.empty() ? "" : " ").append(name);
-    add("software_counters", software.available() ? names : "none: " + software.why_not());
+    add("hardware_counters", counted_events(hardware_counters()));
+    if (!hardware_counters().available())
+        warn("no cycles or instructions per pixel: " + hardware_counters().why_not());
+    add("software_counters", counted_events(software_counters()));
 }
 
-void describe_processor()
+// Whether this is a virtual machine, for the counters' reasons.
+bool describe_processor()
 {
     const Processor_facts processor = this_processor();
     if (processor.virtual_machine == "yes")
         warn("this is a virtual machine: its figures move with what the host's other guests do");
-    open_event_counters(processor.virtual_machine == "yes");
     add("processor_vendor", processor.vendor.empty() ? "unknown" : processor.vendor);
     add("processor_name", processor.name.empty() ? "unknown" : processor.name);
     add_number("processor_family", processor.family);
@@ -99,6 +102,7 @@ void describe_processor()
     add("virtual_machine", processor.virtual_machine);
     if (tsc_hz() > 0)
         add("tsc_hz", std::to_string(static_cast<long long>(tsc_hz())));
+    return processor.virtual_machine == "yes";
 }
 
 // Each cache: "49152 bytes, from sysconf", and for a size the explorer does
@@ -145,7 +149,7 @@ void describe_run()
                   "x_limit is within %g %%, or %g s",
                   rule.min_pairs, rule.min_seconds, rule.tolerance * 100, rule.budget_seconds);
     add("stopping_rule", text);
-    describe_processor();
+    open_event_counters(describe_processor());
     describe_setup();
     describe_counters();
     add("build_commit", build_commit());
