@@ -3,6 +3,7 @@
 #include "platform.h"
 #include "platform_tick.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -33,8 +34,10 @@ uint32_t tick_count32()
 
 void* allocate_aligned(size_t size, size_t alignment)
 {
+    // posix_memalign refuses a boundary below a pointer's size, which a
+    // riscv64 result asks for (a word); the pointer's boundary is also one.
     void* block = nullptr;
-    return posix_memalign(&block, alignment, size) == 0 ? block : nullptr;
+    return posix_memalign(&block, std::max(alignment, sizeof(void*)), size) == 0 ? block : nullptr;
 }
 
 bool debugger_attached()

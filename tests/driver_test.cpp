@@ -1,5 +1,6 @@
 // The benchmark program's own logic: the tick source and its 32-bit fallback,
-// elapsed times across a counter wrap, and the word-by-word verification.
+// elapsed times across a counter wrap, aligned allocation, and the
+// word-by-word verification.
 #include "platform.h"
 #include "verify.h"
 
@@ -52,6 +53,20 @@ TEST(Elapsed_time, IsRightAcrossAWrapOfThe32BitCounter)
     EXPECT_EQ(elapsed_ms(1000, 3250), 2250);
     // The 64-bit tick far beyond 2^32 gives the same difference.
     EXPECT_EQ(elapsed_ms((uint64_t{5} << 32) + 0xFFFFFFF6u, (uint64_t{6} << 32) + 4), 14);
+}
+
+TEST(Aligned_allocation, TakesEveryPowerOfTwoBoundaryAResultMayAskFor)
+{
+    // A word is all a riscv64 result needs: the allocation must not refuse a
+    // boundary below a pointer's size, which would read as "out of memory".
+    // The blocks are never released, as the program's are; kept reachable.
+    static void* blocks[4];
+    int i = 0;
+    for (const size_t alignment : {size_t{4}, size_t{8}, size_t{16}, size_t{64}}) {
+        blocks[i] = allocate_aligned(100, alignment);
+        ASSERT_NE(blocks[i], nullptr) << alignment << "-byte boundary";
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(blocks[i++]) % alignment, 0u);
+    }
 }
 
 // Counts the debugger breaks the verification asks for.
