@@ -40,7 +40,7 @@ TEST(Memory_limits, OneCoreWidensEveryByteAndWritesNothingElse)
     // Sizes on both sides of each vector step (16 and 64 pixels), and a tail
     // after many full steps; the source off its alignment, as the kernels'.
     uint32_t seed = 1;
-    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+    for (const Mean4_stores stores : limit_store_kinds())
         for (const int32_t pixels : {1, 15, 16, 17, 63, 64, 65, 4097}) {
             SCOPED_TRACE(testing::Message() << store_name(stores) << ", " << pixels << " pixels");
             const Image src = random_bytes(pixels, 1, seed++, size_t(pixels) % 16);
@@ -52,7 +52,7 @@ TEST(Memory_limits, OneCoreWidensEveryByteAndWritesNothingElse)
 
 TEST(Memory_limits, AllCoresWidenEveryBandAndWriteNothingElse)
 {
-    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+    for (const Mean4_stores stores : limit_store_kinds())
         for (const auto& [width, height] : {std::pair{48, 9}, {16, 1}, {64, 2}, {4096, 3}}) {
             SCOPED_TRACE(testing::Message()
                          << store_name(stores) << ", " << width << " x " << height);
@@ -68,7 +68,7 @@ TEST(Memory_limits, TheThreeRowPassWidensTheOrOfEachRowAndItsNeighbours)
     // The top and bottom rows as they are, every other row the OR of itself
     // and the rows above and below; widths around the vector steps (16, 64),
     // odd and even numbers of interior rows for the pass in pairs.
-    for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+    for (const Mean4_stores stores : limit_store_kinds())
         for (const auto& [width, height] :
              {std::pair{16, 1}, {16, 2}, {48, 3}, {80, 9}, {208, 4}, {112, 6}, {4096, 3}}) {
             SCOPED_TRACE(testing::Message()

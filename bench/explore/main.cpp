@@ -21,6 +21,7 @@
 //                  repetition before it is reported unstable (default 1).
 #include "benchmarks.h"
 #include "mean4.h"
+#include "memory_limits.h"
 #include "run_context.h"
 
 #include <benchmark/benchmark.h>
@@ -61,10 +62,10 @@ void register_benchmarks()
         for (const Cores cores : {Cores::one, Cores::all}) {
             if (cores == Cores::all && side < ALL_CORES_FROM)
                 continue;
-            for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+            for (const Mean4_stores stores : limit_store_kinds())
                 register_copy(limit_name(stores, cores), {false, stores, cores, 1}, side);
         }
-        for (const Mean4_stores stores : {Mean4_stores::cached, Mean4_stores::streaming})
+        for (const Mean4_stores stores : limit_store_kinds())
             for (const size_t rows_per_pass : {1, 2})
                 register_copy(limit_name(stores, Cores::one) +
                                   (rows_per_pass == 1 ? "_3rows" : "_row_pairs"),

@@ -8,9 +8,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // Each pixel is one byte read and one 32-bit word written.
 constexpr size_t BYTES_PER_PIXEL = 5;
+
+// The kinds of store the architecture's kernels use, and so the limits
+// measured: cached, and streaming where the architecture has non-temporal
+// stores (x86-64, AArch64; not riscv64). A kind not listed is not a limit
+// of this architecture, and the functions below treat it as cached.
+std::span<const Mean4_stores> limit_store_kinds();
 
 // Widens src[0 .. pixels-1] into dst with the widest vectors this processor
 // has, with cached stores or streaming (non-temporal) ones. dst is 64-byte

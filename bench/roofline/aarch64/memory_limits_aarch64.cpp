@@ -17,6 +17,12 @@ template <bool streaming> static size_t widen_neon(const uint8_t* src, uint32_t*
     return i;
 }
 
+std::span<const Mean4_stores> limit_store_kinds()
+{
+    static constexpr Mean4_stores kinds[] = {Mean4_stores::cached, Mean4_stores::streaming};
+    return kinds;
+}
+
 void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores stores)
 {
     size_t done = stores == Mean4_stores::streaming ? widen_neon<true>(src, dst, pixels)
