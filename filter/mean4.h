@@ -29,9 +29,11 @@ int32_t mean4_reference(int32_t width, int32_t height, const uint8_t* src, uint3
 // Vectorised filter: the narrow variant (wide == false) or the wide one. On
 // x86-64 the narrow one works on 128-bit vectors (SSE4.1), the wide one on
 // 256-bit vectors (AVX2); on AArch64 the narrow one is NEON and the wide one
-// SVE, at whatever vector length the processor has. Takes a width that is a
-// positive multiple of 16 and a height >= 3; dst must be 16-byte aligned, and
-// on x86-64 32-byte aligned for the wide variant. The caller must first make
+// SVE, at whatever vector length the processor has; on riscv64 both are the
+// one RVV kernel, at whatever vector length the processor has. Takes a width
+// that is a positive multiple of 16 and a height >= 3; dst must be 16-byte
+// aligned (on riscv64 word-aligned), and on x86-64 32-byte aligned for the
+// wide variant. The caller must first make
 // sure mean4_vector_supported(wide) holds.
 int32_t mean4_vector(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst, bool wide);
 
@@ -54,4 +56,5 @@ void mean4_rows_128(const uint8_t* src_row, size_t width, uint32_t* dst_row, siz
 void mean4_rows_256(const uint8_t* src_row, size_t width, uint32_t* dst_row, size_t rows);
 #endif
 // On AArch64 the program's kernels, mean4_rows_neon and mean4_rows_sve, are
-// declared with the architecture's others in kernels/aarch64/mean4_kernels_aarch64.h.
+// declared with the architecture's others in kernels/aarch64/mean4_kernels_aarch64.h,
+// and on riscv64 mean4_rows_rvv in kernels/riscv64/mean4_kernels_riscv64.h.

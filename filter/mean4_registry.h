@@ -126,7 +126,9 @@ constexpr bool mean4_rows_are_well_formed(std::span<const Mean4_kernel> kernels)
 // The benchmark program's variants, in the order it runs them: the reference
 // ("C++"), whose result is the ground truth, then the narrow and the wide
 // vectorised variant ("SSE" and "AVX2" on x86-64, "NEON" and "SVE" on
-// AArch64). In the filter library (tables/<architecture>/).
+// AArch64), or on riscv64 the one vector variant ("RVV"), which runs at
+// whatever vector length the processor has. In the filter library
+// (tables/<architecture>/).
 std::span<const Mean4_kernel> mean4_benchmark_kernels();
 
 // The benchmark program's narrow (wide == false) or wide vectorised row, the

@@ -76,12 +76,14 @@ TEST(Registry, EveryRowsFlowMatchesWhatItRuns)
 
 TEST(Registry, TheProgramsNarrowAndWideRowsFollowTheReference)
 {
+    // The reference and two vector rows, or one that runs at whatever
+    // vector length the processor has and is both (riscv64).
     const std::span<const Mean4_kernel> program = mean4_benchmark_kernels();
-    ASSERT_EQ(program.size(), 3u);
+    ASSERT_TRUE(program.size() == 2 || program.size() == 3) << program.size() << " rows";
     EXPECT_NE(program[0].whole_image, nullptr) << "the reference comes first";
     for (const bool wide : {false, true}) {
         const Mean4_kernel& kernel = mean4_program_kernel(wide);
-        EXPECT_EQ(&kernel, &program[wide ? 2 : 1]);
+        EXPECT_EQ(&kernel, &program[wide ? program.size() - 1 : 1]);
         EXPECT_NE(kernel.rows, nullptr);
         EXPECT_NE(kernel.report_label, nullptr);
     }

@@ -17,6 +17,8 @@
 #include "aarch64/mean4_kernels_aarch64.h"
 #elif defined(__x86_64__) || defined(_M_X64)
 #include "x86/mean4_kernels_x86.h"
+#elif defined(__riscv) && __riscv_xlen == 64
+#include "riscv64/mean4_kernels_riscv64.h"
 #else
-#error "mean4 has kernels for x86-64 and AArch64 only"
+#error "mean4 has kernels for x86-64, AArch64 and riscv64 only"
 #endif
