@@ -96,10 +96,49 @@ TEST(Stopping_rule, ADriftingSeriesRunsToItsBudgetAndIsUnstable)
     for (int i = 0; i < 200; ++i)
         drifting.push_back(1.0 + 0.01 * i); // a core slowing down, pair after pair
     const Stopping_rule rule;
-    EXPECT_EQ(pairs_until_done(drifting, rule), 100u) << "1 s of 10 ms pairs";
+    EXPECT_EQ(pairs_until_done(drifting, rule), 100u) << "1 s of 10 ms pairs, not stretched";
     const std::vector<double> measured(drifting.begin(), drifting.begin() + 100);
     EXPECT_FALSE(settled(measured, rule.min_pairs, rule.tolerance));
     EXPECT_GT(relative_half_width(median_interval(measured)), 0.05) << "far beyond the 2 % asked";
+}
+
+// A stationary but noisy series: ratios spread evenly over 1 +- spread / 2,
+// in an order that fills the range at every length.
+std::vector<double> noisy(size_t count, double spread)
+{
+    std::vector<double> series;
+    for (size_t i = 0; i < count; ++i) {
+        const double place = std::fmod(0.618034 * double(i), 1.0);
+        series.push_back(1.0 + spread * (place - 0.5));
+    }
+    return series;
+}
+
+TEST(Stopping_rule, ANoisyPointThatWouldSettleSoonGoesOnPastItsBudget)
+{
+    const Stopping_rule rule; // 1 s, stretched up to 3 s
+    const std::vector<double> series = noisy(1000, 0.3);
+    const std::vector<double> at_budget(series.begin(), series.begin() + 100);
+    ASSERT_FALSE(settled(at_budget, rule.min_pairs, rule.tolerance)) << "unsettled at 1 s";
+    const size_t pairs = pairs_until_done(series, rule);
+    EXPECT_GT(pairs, 100u);
+    EXPECT_LT(pairs, 300u);
+    const std::vector<double> measured(series.begin(), series.begin() + long(pairs));
+    EXPECT_TRUE(settled(measured, rule.min_pairs, rule.tolerance));
+}
+
+TEST(Stopping_rule, APointThatCannotSettleInItsStretchStopsAtItsBudget)
+{
+    // Far too noisy to settle by 3 s: not worth the time past 1 s.
+    EXPECT_EQ(pairs_until_done(noisy(1000, 1.0), Stopping_rule{}), 100u);
+    // Noisy, then drifting once the budget is stretched: it goes on, and
+    // stops when the interval no longer promises to settle, never past 3 s.
+    std::vector<double> series = noisy(1000, 0.3);
+    for (size_t i = 150; i < series.size(); ++i)
+        series[i] += 0.002 * double(i - 150);
+    const size_t pairs = pairs_until_done(series, Stopping_rule{});
+    EXPECT_GT(pairs, 100u);
+    EXPECT_LE(pairs, 300u);
 }
 
 TEST(Stopping_rule, OneStallDoesNotKeepAPointFromSettling)

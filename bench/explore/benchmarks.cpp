@@ -199,6 +199,7 @@ Paired_samples time_pairs(benchmark::State& state, const Explore_variant& varian
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         size_t next_check = g_budget.min_pairs;
+        bool past_budget = false;
         for (;;) {
             for (size_t c = 0; c < COPIES; ++c) {
                 const Memory_copy copy = copy_of(c, variant);
@@ -213,13 +214,16 @@ Paired_samples time_pairs(benchmark::State& state, const Explore_variant& varian
             g_hardware->stop();
             const double elapsed =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (elapsed >= g_budget.budget_seconds)
+            if (elapsed >= g_budget.budget_seconds * g_budget.stretch)
                 break;
             // Sorting every pair's samples would cost more than the pairs on
-            // the smallest images: look again after an eighth more.
-            if (samples.call.size() >= next_check) {
+            // the smallest images: look again after an eighth more, and
+            // once the budget is spent, to decide whether to stretch it.
+            const bool budget_just_spent = elapsed >= g_budget.budget_seconds && !past_budget;
+            if (samples.call.size() >= next_check || budget_just_spent) {
                 if (point_done(samples.x_limit(), elapsed, g_budget))
                     break;
+                past_budget = elapsed >= g_budget.budget_seconds;
                 next_check = samples.call.size() + std::max<size_t>(1, samples.call.size() / 8);
             }
         }

@@ -143,11 +143,13 @@ void describe_run()
     add("mean4_json_version", std::to_string(JSON_VERSION));
     add("limit_definition", LIMIT_DEFINITION);
     const Stopping_rule& rule = point_budget();
-    char text[160];
+    char text[240];
     std::snprintf(text, sizeof text,
                   "at least %zu pairs and %g s, then until the 95 %% interval of the median "
-                  "x_limit is within %g %%, or %g s",
-                  rule.min_pairs, rule.min_seconds, rule.tolerance * 100, rule.budget_seconds);
+                  "x_limit is within %g %%, or %g s; up to %g s while the interval would "
+                  "reach it by then",
+                  rule.min_pairs, rule.min_seconds, rule.tolerance * 100, rule.budget_seconds,
+                  rule.budget_seconds * rule.stretch);
     add("stopping_rule", text);
     open_event_counters(describe_processor());
     describe_setup();

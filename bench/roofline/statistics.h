@@ -40,15 +40,21 @@ bool settled(const std::vector<double>& samples, size_t min_samples, double tole
 
 // How long a point is measured: at least min_seconds and min_pairs, then
 // until the 95 % interval of its median is within `tolerance` of the median
-// on either side, or budget_seconds have passed.
+// on either side, or budget_seconds have passed. A point that has not
+// settled by then goes on, up to `stretch` times its budget, while its
+// interval, narrowing as one over the square root of the pairs, would reach
+// the tolerance within that time: a large image's pairs are few and slow,
+// and its points would otherwise stop just short of settling.
 struct Stopping_rule {
     double budget_seconds = 1.0;
     double min_seconds = 0.05;
     size_t min_pairs = 10;
     double tolerance = 0.02;
+    double stretch = 3.0;
 };
 
 // Whether a point whose pairs gave these ratios after elapsed_seconds is
-// done: it has settled, or spent its budget.
+// done: it has settled, or spent its budget and cannot settle within its
+// stretch.
 bool point_done(const std::vector<double>& ratios, double elapsed_seconds,
                 const Stopping_rule& rule);
