@@ -1,8 +1,8 @@
 // The riscv64 instruction sets the kernels use, each defined once: the
-// -march string a kernel file is compiled with (which filter/CMakeLists.txt
-// reads from this file) and the run-time check of the same extension, so
-// what a kernel is compiled for and what the program checks before running
-// it cannot disagree.
+// -march string a kernel file is compiled with (which the top-level
+// CMakeLists.txt reads from this file) and the run-time check of the same
+// extension, so what a kernel is compiled for and what the program checks
+// before running it cannot disagree.
 //
 // rv64gc, the base integer ISA with multiply, atomics, floating point and
 // compressed instructions, is what every riscv64 Linux system runs, and so
