@@ -3,6 +3,9 @@
 docs/explorer.md#the-json lists every key and the version that added it.
 
 A run is read by its format version, the context's mean4_json_version:
+  4  each point also records the throughput the core gave the explorer
+     (core_adds_per_ns), which another hardware thread on the same physical
+     core takes a share of;
   3  each point measured until its x_limit settles or its budget is spent,
      with 95 % intervals of its medians, whether it settled, what the
      machine did meanwhile and its event counters; the limit is the fastest
@@ -24,7 +27,7 @@ from collections import defaultdict
 from dataclasses import dataclass
 
 # The newest version this module reads.
-NEWEST_VERSION = 3
+NEWEST_VERSION = 4
 SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 # Each pixel is one byte read and one 32-bit word written (the explorer's
 # bytes_per_second over its pixels_per_second).
@@ -33,7 +36,8 @@ COUNTERS = ("limit_ms", "x_limit", "x_limit_q1", "x_limit_q3", "compute_ns_per_p
             "compute_tsc_per_pixel", "compute_call_us", "compute_ms", "pattern_ms", "model_ms",
             "x_model", "memory_over_compute", "huge_pages", "x_limit_lo", "x_limit_hi",
             "x_model_lo", "x_model_hi", "call_ms", "call_ms_lo", "call_ms_hi", "pairs",
-            "x_limit_half_width", "stable", "other_cpu_s", "steal_s", "core_ghz")
+            "x_limit_half_width", "stable", "other_cpu_s", "steal_s", "core_ghz",
+            "core_adds_per_ns")
 # What a run's x_limit is measured against, where its context does not say.
 OLD_LIMIT_DEFINITION = "the widening copy, one row"
 
@@ -291,6 +295,16 @@ def limit_definition(run):
     if run.version >= 3:
         return run.context.get("limit_definition", "unknown")
     return OLD_LIMIT_DEFINITION
+
+
+def core_adds_per_ns(run):
+    """By (variant, side): the median additions a nanosecond the core gave the
+    explorer while it measured the point (version 4 on); {} for older runs,
+    which did not probe it."""
+    if run.version < 4:
+        return {}
+    return {key: values["core_adds_per_ns"] for key, values in medians(run).items()
+            if "core_adds_per_ns" in values}
 
 
 def processor(run):

@@ -146,7 +146,7 @@ Memory_copy copy_of(size_t index, const Explore_variant& variant)
 // sample of the compute roof, in seconds; and the row length of the band
 // the compute samples came from.
 struct Paired_samples {
-    std::vector<double> call, interior_ns_per_pixel, call_ns, core_ghz;
+    std::vector<double> call, interior_ns_per_pixel, call_ns, core_ghz, core_adds_per_ns;
     std::vector<double> copies[COPIES];
     size_t band_width = 0;
 
@@ -181,6 +181,7 @@ struct Point_record {
 
 std::unique_ptr<Event_group> g_hardware, g_software;
 Busy_points g_busy;
+Core_share g_core_share;
 
 // Pairs until the point has settled or spent its budget, in the one
 // iteration Google Benchmark gives it, whose time is the median call's.
@@ -209,6 +210,7 @@ Paired_samples time_pairs(benchmark::State& state, const Explore_variant& varian
             samples.interior_ns_per_pixel.push_back(compute.interior_ns_per_pixel);
             samples.call_ns.push_back(compute.call_ns);
             samples.core_ghz.push_back(core_speed_ghz());
+            samples.core_adds_per_ns.push_back(core_throughput_adds_per_ns());
             g_hardware->start();
             samples.call.push_back(seconds_taken([&] { variant.run(s, s, w.src, w.dst); }));
             g_hardware->stop();
@@ -259,6 +261,7 @@ void report_record(benchmark::State& state, const Point_record& record,
         if (g_software->names()[e] != "context_switches")
             state.counters[g_software->names()[e]] = record.software[e];
     state.counters["core_ghz"] = median(samples.core_ghz);
+    state.counters["core_adds_per_ns"] = median(samples.core_adds_per_ns);
     // The hardware group counts every call of the point; per pixel of one.
     const std::vector<double> counts = g_hardware->counts();
     const double calls_pixels = double(samples.call.size()) * double(pixels);
@@ -355,6 +358,11 @@ const Busy_points& busy_points()
     return g_busy;
 }
 
+const Core_share& core_share()
+{
+    return g_core_share;
+}
+
 void set_point_budget(const Stopping_rule& rule)
 {
     g_budget = rule;
@@ -399,8 +407,10 @@ void filter_benchmark(benchmark::State& state, const Explore_variant& variant, s
     report_pairs(state, variant, side, samples);
     report_record(state, record, samples, w.pixels);
     // Another process that kept a processor busy for a tenth of the point.
+    const std::string point = variant.name + "/" + std::to_string(side);
     if (record.cpu_known && record.other_cpu_seconds > 0.1 * record.seconds)
-        g_busy.note(variant.name + "/" + std::to_string(side));
+        g_busy.note(point);
+    g_core_share.note(point, median(samples.core_adds_per_ns), median(samples.core_ghz));
 }
 
 void dispatch_to_all_cores(benchmark::State& state)

@@ -13,7 +13,7 @@
 // The version of the explorer's JSON: what its benchmarks' counters and
 // labels and its context hold. Raised with every change to them, and the
 // table in docs/explorer.md with it.
-constexpr int JSON_VERSION = 3;
+constexpr int JSON_VERSION = 4;
 
 // What a variant's limit is, in the context's words: the tools compare
 // x_limit only between runs whose limits mean the same.

@@ -52,3 +52,12 @@ std::string omp_variables(const char* const* environment);
 // the explorer runs on, so this is the clock in GHz. It tells a slowed core
 // from slow memory on a machine without counters.
 double core_speed_ghz();
+
+// Additions a nanosecond from eight independent chains side by side: as many
+// as the core issues at once for this thread, a figure of the core alone that
+// no change to the kernels moves. Another hardware thread on the same
+// physical core, such as a neighbour's on a virtual machine's host, takes a
+// share of it while the clock (core_speed_ghz) holds, and a throughput-bound
+// kernel slows with it: on the Zen 5 here it fell from about 15.5 to 11 while
+// the kernels' compute roofs rose by a quarter or more.
+double core_throughput_adds_per_ns();
