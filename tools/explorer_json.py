@@ -5,7 +5,8 @@ docs/explorer.md#the-json lists every key and the version that added it.
 A run is read by its format version, the context's mean4_json_version:
   4  each point also records the throughput the core gave the explorer
      (core_adds_per_ns), which another hardware thread on the same physical
-     core takes a share of;
+     core takes a share of, and every timed call and copy starts after a
+     pause that lets the writes of the one before drain;
   3  each point measured until its x_limit settles or its budget is spent,
      with 95 % intervals of its medians, whether it settled, what the
      machine did meanwhile and its event counters; the limit is the fastest
