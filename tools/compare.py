@@ -13,7 +13,11 @@ default); otherwise it is the same. Significant means p < 0.05 after Holm's
 correction for the number of points compared, so that comparing a hundred
 points does not call five of them changed by chance. Then the geometric
 mean of the ratios per group (hand-written, library, compiler, all cores)
-and over everything, and whether the runs' limits themselves moved.
+and over everything, and whether the runs' limits themselves moved. Where
+both runs probed the core (format version 4 on), whether it gave the
+explorer as much throughput in both: a core that another hardware thread
+shared in one run slows throughput-bound points there, whatever the change
+did, and each such point says so.
 
 It compares x_limit by default: each call's time over the limit measured in
 the same iteration, which stays steady when the machine's memory speed
@@ -46,6 +50,9 @@ import report  # noqa: E402
 
 ALPHA = 0.05
 MIN_EFFECT = 0.02
+# A quiet core's throughput probe moves a few percent from point to point
+# with its clock; another thread on the core takes about a quarter.
+CORE_MOVED = 0.1
 GROUPS = ("hand-written", "library", "compiler", "all cores")
 
 
@@ -59,6 +66,7 @@ class Point:
     old_spread: tuple    # (low, high): the quartiles' range over the repetitions, or the values'
     new_spread: tuple
     ratio: float         # median(new) / median(old)
+    core_ratio: float = None  # the core's throughput, new / old, where both probed it
     p: float = None      # the U test's, where the repetitions allow it
     verdict: str = "same"  # "faster", "slower", "same", or "untested"
 
@@ -72,6 +80,7 @@ class Comparison:
     new_points: list = field(default_factory=list)
     gone_points: list = field(default_factory=list)
     limits: list = field(default_factory=list)   # (name, side, old ms, new ms)
+    core: tuple = None   # (old, new): median additions a ns over the shared points
     min_effect: float = MIN_EFFECT
 
 
@@ -168,6 +177,15 @@ def compare(old_run, new_run, metric="x_limit", alpha=ALPHA, min_effect=MIN_EFFE
                       statistics.median(v for v, _, _ in n) / statistics.median(v for v, _, _ in o))
         result.points.append(point)
     judge(result.points, alpha, min_effect)
+    old_core = explorer_json.core_adds_per_ns(old_run)
+    new_core = explorer_json.core_adds_per_ns(new_run)
+    probed = [p for p in result.points if (p.name, p.side) in old_core
+              and (p.name, p.side) in new_core]
+    for point in probed:
+        point.core_ratio = new_core[(point.name, point.side)] / old_core[(point.name, point.side)]
+    if probed:
+        result.core = (statistics.median(old_core[(p.name, p.side)] for p in probed),
+                       statistics.median(new_core[(p.name, p.side)] for p in probed))
     old_medians, new_medians = explorer_json.medians(old_run), explorer_json.medians(new_run)
     copies = {**explorer_json.facts(old_run)[1], **explorer_json.facts(new_run)[1]}
     for key in sorted(set(old_medians) & set(new_medians)):
@@ -229,6 +247,16 @@ def markdown(comparison, changed_only=False):
                   + ("; by at least the minimum effect: " + ", ".join(
                       f"`{n}/{s}` {o:.3g} → {w:.3g} ms (×{w / o:.2f})" for n, s, o, w in moved)
                      if moved else "; none by the minimum effect.")]
+    if c.core:
+        old_core, new_core = c.core
+        moved = [p for p in c.points if p.core_ratio and abs(p.core_ratio - 1) >= CORE_MOVED]
+        lines += ["", f"The core gave the explorer {old_core:.1f} additions a nanosecond in the "
+                  f"old run and {new_core:.1f} in the new (median over the points)"
+                  + (f"; at {len(moved)} points it moved by {CORE_MOVED:.0%} or more, as when "
+                     "another hardware thread shares the physical core in one run: there a "
+                     "throughput-bound point moves with the host, not with the change (marked "
+                     "\"core ×…\" below). Run the two builds alternately (tools/alternate.py)."
+                     if moved else ": the same core in both.")]
     untested = sum(p.verdict == "untested" for p in c.points)
     if untested:
         lines += ["", f"{untested} points are untested: their repetitions are too few for the U "
@@ -246,6 +274,8 @@ def markdown(comparison, changed_only=False):
         p_text = f"{p.p:.3g}" if p.p is not None else f"– ({len(p.old)} vs {len(p.new)})"
         hint = quartiles_apart(p)
         verdict = p.verdict + (f"; quartiles apart, {hint}" if hint else "")
+        if p.core_ratio and abs(p.core_ratio - 1) >= CORE_MOVED:
+            verdict += f"; core ×{p.core_ratio:.2f}"
         lines.append(f"| `{p.name}/{p.side}` | {p.group} | {figure(p.old, p.old_spread)} | "
                      f"{figure(p.new, p.new_spread)} | {p.ratio:.3f} | {p_text} | {verdict} |")
     for title, points in (("New in the new run", c.new_points), ("Gone from it", c.gone_points)):

@@ -98,6 +98,29 @@ class Summary(unittest.TestCase):
         text = compare.markdown(compare.compare(make_run(points), make_run(points, limit_ms=1.5)))
         self.assertIn("`limit_cached/256` 1 → 1.5 ms (×1.50)", text)
 
+    def test_a_core_shared_in_one_run_is_named_at_the_points_it_slowed(self):
+        def probed(run, core):
+            # The runs as version 4 would write them: each repetition with
+            # the throughput its core gave.
+            benchmarks = [dict(b, core_adds_per_ns=core.get(explorer_json.benchmark_key(b), 0))
+                          for b in run.benchmarks]
+            return explorer_json.Run(run.path, benchmarks, {"mean4_json_version": "4",
+                                                            "limit_definition": "fastest"}, 4)
+        points = {("a", 256): NOISE, ("b", 256): NOISE}
+        old = probed(make_run(points), {("a", 256): 15.5, ("b", 256): 15.5})
+        new = probed(make_run(points), {("a", 256): 11.0, ("b", 256): 15.2})
+        comparison = compare.compare(old, new)
+        self.assertEqual(comparison.core, (15.5, (11.0 + 15.2) / 2))
+        text = compare.markdown(comparison)
+        self.assertIn("at 1 points it moved", text)
+        a_row, b_row = (next(line for line in text.splitlines() if line.startswith(f"| `{n}/256`"))
+                        for n in "ab")
+        self.assertIn("core ×0.71", a_row)
+        self.assertNotIn("core", b_row)
+        # Runs from before the probe say nothing of the core.
+        self.assertNotIn("additions a nanosecond", compare.markdown(
+            compare.compare(make_run(points), make_run(points))))
+
 
 class Refusals(unittest.TestCase):
     def test_runs_that_share_no_point_are_refused(self):
