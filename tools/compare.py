@@ -252,8 +252,9 @@ def markdown(comparison, changed_only=False):
         moved = [p for p in c.points if p.core_ratio and abs(p.core_ratio - 1) >= CORE_MOVED]
         lines += ["", f"The core gave the explorer {old_core:.1f} additions a nanosecond in the "
                   f"old run and {new_core:.1f} in the new (median over the points)"
-                  + (f"; at {len(moved)} points it moved by {CORE_MOVED:.0%} or more, as when "
-                     "another hardware thread shares the physical core in one run: there a "
+                  + (f"; at {len(moved)} of {len(c.points)} points it moved by "
+                     f"{CORE_MOVED:.0%} or more, as when another hardware thread shares the "
+                     "physical core in one run: there a "
                      "throughput-bound point moves with the host, not with the change (marked "
                      "\"core ×…\" below). Run the two builds alternately (tools/alternate.py)."
                      if moved else ": the same core in both.")]

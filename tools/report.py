@@ -7,6 +7,9 @@ import explorer_json
 MODEL_TOLERANCE = 0.15
 # A settled point this far below its limit means a faster copy exists.
 BELOW_LIMIT = 0.97
+# A point whose core gave less than this share of the run's most throughput
+# was measured while something else had part of the core.
+SHARED_CORE = 0.9
 TABLE_SIDES = (256, 1024)
 
 
@@ -112,13 +115,32 @@ def stability_report(results, variants):
     return "\n".join(lines)
 
 
+def core_report(run):
+    """The range of throughput the core gave the explorer (version 4 on), and
+    the points measured while it gave less than SHARED_CORE of the most,
+    whose throughput-bound figures the host slowed; "" for older runs."""
+    probed = explorer_json.core_adds_per_ns(run)
+    if not probed:
+        return ""
+    most = max(probed.values())
+    shared = sorted((adds, name, side) for (name, side), adds in probed.items()
+                    if adds < SHARED_CORE * most)
+    lines = [f"The core gave the explorer {min(probed.values()):.1f} to {most:.1f} additions a "
+             "nanosecond (each point's median)"
+             + (f"; at {len(shared)} of {len(probed)} points it gave less than {SHARED_CORE} of "
+                "the most, as when another hardware thread shares the physical core, and their "
+                "throughput-bound figures are slower than this machine's own:" if shared else ".")]
+    lines += [f"- `{name}/{side}` {adds:.1f}" for adds, name, side in shared]
+    return "\n".join(lines)
+
+
 def report(run):
     """The run's tables: what bounds each variant at sides 256, 1024 and the
-    largest, the model's accuracy, and where the run measured until its
-    points settled, how many did."""
+    largest, the model's accuracy, where the run measured until its points
+    settled, how many did, and where it probed the core, what it gave."""
     results = explorer_json.medians(run)
     variants, _ = explorer_json.facts(run)
     sides = TABLE_SIDES + (max((side for _, side in results), default=0),)
     parts = [bound_table(results, variants, sides), model_report(results, variants),
-             stability_report(results, variants)]
+             stability_report(results, variants), core_report(run)]
     return "\n\n".join(part for part in parts if part)

@@ -112,7 +112,7 @@ class Summary(unittest.TestCase):
         comparison = compare.compare(old, new)
         self.assertEqual(comparison.core, (15.5, (11.0 + 15.2) / 2))
         text = compare.markdown(comparison)
-        self.assertIn("at 1 points it moved", text)
+        self.assertIn("at 1 of 2 points it moved", text)
         a_row, b_row = (next(line for line in text.splitlines() if line.startswith(f"| `{n}/256`"))
                         for n in "ab")
         self.assertIn("core ×0.71", a_row)

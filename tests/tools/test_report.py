@@ -77,6 +77,23 @@ class Stability(unittest.TestCase):
                                                  explorer_json.facts(run)[0]), "")
 
 
+class CoreReport(unittest.TestCase):
+    def test_points_measured_on_a_shared_core_are_listed_with_what_it_gave(self):
+        def point(name, adds):
+            return {"name": f"{name}/256/iterations:1/manual_time", "run_type": "iteration",
+                    "real_time": 1.0, "time_unit": "ms", "x_limit": 1.0,
+                    "core_adds_per_ns": adds, "label": "vs limit_cached, kernel=" + name}
+        run = explorer_json.Run("x", [point("a", 15.5), point("b", 11.0), point("c", 14.5)],
+                                {"mean4_json_version": "4"}, 4)
+        text = report.core_report(run)
+        self.assertIn("11.0 to 15.5 additions a nanosecond", text)
+        self.assertIn("at 1 of 3 points it gave less than 0.9 of the most", text)
+        self.assertIn("- `b/256` 11.0", text)
+        self.assertNotIn("`c/256`", text, "a few percent is the clock's, not a neighbour's")
+        older = explorer_json.Run("x", run.benchmarks, {"mean4_json_version": "3"}, 3)
+        self.assertEqual(report.core_report(older), "", "version 3 did not probe the core")
+
+
 class BoundTable(unittest.TestCase):
     def test_each_row_says_who_wrote_it(self):
         run = explorer_json.load(tools_path.fixture("version2.json"))
