@@ -221,9 +221,11 @@ def medians(run):
             continue
         for name, value in values.items():
             samples[key][name].append(value)
-    # A point settled only where every repetition did.
-    results = {key: {name: min(v) if name == "stable" else statistics.median(v)
-                     for name, v in series.items()}
+    # A point settled only where every repetition did, and its interval is
+    # as wide as its widest repetition's, so that a point reported unsettled
+    # shows the width that made it so.
+    across = {"stable": min, "x_limit_half_width": max}
+    results = {key: {name: across.get(name, statistics.median)(v) for name, v in series.items()}
                for key, series in samples.items()}
     for key, values in aggregated.items():
         results.setdefault(key, values)

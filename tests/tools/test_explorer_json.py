@@ -41,7 +41,7 @@ class Versions(unittest.TestCase):
     def test_each_fixture_reads_as_its_version(self):
         for name, version in (("version0.json", 0), ("version1.json", 1),
                               ("version2.json", 2), ("version2-aggregates.json", 2),
-                              ("version3.json", 3)):
+                              ("version3.json", 3), ("version4.json", 4)):
             with self.subTest(name):
                 self.assertEqual(explorer_json.load(fixture(name)).version, version)
 
@@ -64,7 +64,8 @@ class Facts(unittest.TestCase):
     def test_the_old_naming_rule_agrees_with_the_registry(self):
         # Versions 0 and 1 are read by the variants' names: the rule must give
         # what the registry says of every variant a later run names.
-        for path in (fixture("version2.json"), fixture("version3.json")):
+        for path in (fixture("version2.json"), fixture("version3.json"),
+                     fixture("version4.json")):
             variants, copies = explorer_json.facts(explorer_json.load(path))
             self.assertGreaterEqual(len(variants), 8)
             for name, facts in variants.items():
@@ -122,10 +123,14 @@ class Medians(unittest.TestCase):
 
     def test_a_point_settled_only_where_every_repetition_did(self):
         rows = [{"name": "a/256/iterations:1/manual_time", "run_type": "iteration",
-                 "real_time": 1, "time_unit": "ms", "stable": stable, "x_limit": 1.0}
-                for stable in (1, 1, 0)]
+                 "real_time": 1, "time_unit": "ms", "stable": stable, "x_limit": 1.0,
+                 "x_limit_half_width": half_width}
+                for stable, half_width in ((1, 0.01), (1, 0.015), (0, 0.04))]
         run = explorer_json.Run("x", rows, {"mean4_json_version": "3"}, 3)
-        self.assertEqual(explorer_json.medians(run)[("a", 256)]["stable"], 0)
+        point = explorer_json.medians(run)[("a", 256)]
+        self.assertEqual(point["stable"], 0)
+        # The width that made it unsettled, not the median repetition's.
+        self.assertEqual(point["x_limit_half_width"], 0.04)
 
     def test_each_version_says_what_its_limit_is(self):
         old = explorer_json.load(fixture("version2.json"))

@@ -92,6 +92,9 @@ class CoreReport(unittest.TestCase):
         self.assertNotIn("`c/256`", text, "a few percent is the clock's, not a neighbour's")
         older = explorer_json.Run("x", run.benchmarks, {"mean4_json_version": "3"}, 3)
         self.assertEqual(report.core_report(older), "", "version 3 did not probe the core")
+        # A real run's report carries it.
+        self.assertIn("The core gave the explorer", report.report(
+            explorer_json.load(tools_path.fixture("version4.json"))))
 
 
 class BoundTable(unittest.TestCase):
