@@ -221,11 +221,7 @@ def medians(run):
             continue
         for name, value in values.items():
             samples[key][name].append(value)
-    # A point settled only where every repetition did, and its interval is
-    # as wide as its widest repetition's, so that a point reported unsettled
-    # shows the width that made it so.
-    across = {"stable": min, "x_limit_half_width": max}
-    results = {key: {name: across.get(name, statistics.median)(v) for name, v in series.items()}
+    results = {key: {name: across_repetitions(name)(v) for name, v in series.items()}
                for key, series in samples.items()}
     for key, values in aggregated.items():
         results.setdefault(key, values)
@@ -240,6 +236,23 @@ def medians(run):
             # The medians decide, not one repetition's label.
             values["bound"] = "memory" if values["memory_over_compute"] > 1 else "compute"
     return results
+
+
+def across_repetitions(counter):
+    """How a point's repetitions make its one value of a counter: the median,
+    except that a point settled only where every repetition did; an
+    unsettled point shows its widest repetition's half-width, the one that
+    made it so; and an interval runs from the lowest repetition's low end to
+    the highest's high end. The repetitions are a minute or more apart, so
+    the interval takes in how the machine moved in between, which each
+    repetition's own, from pairs seconds apart, cannot."""
+    if counter == "stable":
+        return min
+    if counter == "x_limit_half_width" or counter.endswith("_hi"):
+        return max
+    if counter.endswith("_lo"):
+        return min
+    return statistics.median
 
 
 def model_ms(compute_ms, pattern_ms):

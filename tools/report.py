@@ -10,6 +10,9 @@ BELOW_LIMIT = 0.97
 # A point whose core gave less than this share of the run's most throughput
 # was measured while something else had part of the core.
 SHARED_CORE = 0.9
+# Settled points whose repetitions reach this far from their median moved
+# with the machine between the repetitions.
+REPETITIONS_APART = 0.05
 TABLE_SIDES = (256, 1024)
 
 
@@ -89,10 +92,17 @@ def stability(results, variants):
     return sum(r["stable"] >= 0.5 for r in points), len(points)
 
 
+def span(r):
+    """How far the interval spanning a point's repetitions reaches from its
+    median, as a share of it: the larger side."""
+    return max(r["x_limit"] - r["x_limit_lo"], r["x_limit_hi"] - r["x_limit"]) / r["x_limit"]
+
+
 def stability_report(results, variants):
     """How many points settled, each that did not with its interval's width,
-    and each settled point below BELOW_LIMIT of its limit: a finding, since
-    then a copy faster than the limit exists."""
+    the settled points whose repetitions lie apart, and each settled point
+    below BELOW_LIMIT of its limit: a finding, since then a copy faster than
+    the limit exists."""
     counted = stability(results, variants)
     if counted is None:
         return ""
@@ -104,6 +114,17 @@ def stability_report(results, variants):
     lines += [f"- `{n}/{s}` ±{r.get('x_limit_half_width', float('nan')):.1%} "
               f"(x_limit {r['x_limit']:.2f}, {r.get('pairs', 0):.0f} pairs)"
               for n, s, r in unstable]
+    # Settled in every repetition, yet the repetitions apart: the machine
+    # moved between them.
+    apart = sorted((name, side, r) for (name, side), r in results.items()
+                   if name in variants and r.get("stable", 0) >= 0.5
+                   and "x_limit_lo" in r and span(r) > REPETITIONS_APART)
+    if apart:
+        lines += ["", f"Settled points whose repetitions lie more than {REPETITIONS_APART:.0%} "
+                  "from their median, as the interval spanning them says: the machine moved "
+                  "between them (what the points record of it says how):"]
+        lines += [f"- `{n}/{s}` x_limit {r['x_limit']:.2f} ({r['x_limit_lo']:.2f}–"
+                  f"{r['x_limit_hi']:.2f})" for n, s, r in apart]
     below = sorted((name, side, r) for (name, side), r in results.items()
                    if name in variants and r.get("stable", 0) >= 0.5
                    and r.get("x_limit", 1) < BELOW_LIMIT)

@@ -132,6 +132,18 @@ class Medians(unittest.TestCase):
         # The width that made it unsettled, not the median repetition's.
         self.assertEqual(point["x_limit_half_width"], 0.04)
 
+    def test_a_points_interval_spans_its_repetitions(self):
+        # Repetitions a minute apart that each settled tightly, on a machine
+        # that moved in between: the point's interval must take in both.
+        rows = [{"name": "a/256/iterations:1/manual_time", "run_type": "iteration",
+                 "real_time": 1, "time_unit": "ms", "stable": 1, "x_limit": x,
+                 "x_limit_lo": x * 0.99, "x_limit_hi": x * 1.01} for x in (1.0, 1.02, 1.3)]
+        run = explorer_json.Run("x", rows, {"mean4_json_version": "4"}, 4)
+        point = explorer_json.medians(run)[("a", 256)]
+        self.assertEqual(point["x_limit"], 1.02)
+        self.assertAlmostEqual(point["x_limit_lo"], 0.99)
+        self.assertAlmostEqual(point["x_limit_hi"], 1.313)
+
     def test_each_version_says_what_its_limit_is(self):
         old = explorer_json.load(fixture("version2.json"))
         self.assertEqual(explorer_json.limit_definition(old), explorer_json.OLD_LIMIT_DEFINITION)

@@ -71,6 +71,19 @@ class Stability(unittest.TestCase):
         self.assertIn("- `c/256` x_limit 0.95 against row_pairs", text)
         self.assertNotIn("`b/256` x_limit", text, "an unsettled point is no finding")
 
+    def test_settled_points_whose_repetitions_lie_apart_are_listed(self):
+        def repetition(name, x_limit):
+            return dict(self.point(name, 1, x_limit), x_limit_lo=x_limit * 0.99,
+                        x_limit_hi=x_limit * 1.01)
+        run = explorer_json.Run("x", [repetition("a", 1.0), repetition("a", 1.02),
+                                      repetition("a", 1.3), repetition("b", 1.0),
+                                      repetition("b", 1.02), repetition("b", 1.03)],
+                                {"mean4_json_version": "4"}, 4)
+        text = report.stability_report(explorer_json.medians(run), explorer_json.facts(run)[0])
+        self.assertIn("2 of 2 one-core points settled", text)
+        self.assertIn("- `a/256` x_limit 1.02 (0.99–1.31)", text)
+        self.assertNotIn("`b/256`", text, "three repetitions within 3 % agree")
+
     def test_runs_that_did_not_measure_until_settled_say_nothing_of_it(self):
         run = explorer_json.load(tools_path.fixture("version2.json"))
         self.assertEqual(report.stability_report(explorer_json.medians(run),
