@@ -54,9 +54,9 @@ Workload* workload(benchmark::State& state, size_t side)
 // Streaming stores leave the timed code before they reach memory, and the
 // writes still queued slow whatever runs next. Every timed call and copy
 // starts after a pause long enough for the one before's to drain, so that
-// none pays for another: without it, on the Zen 5, a copy run straight after
-// a streaming kernel took 8 % longer at side 256 than one run after a pause,
-// and the kernels seemed to beat their limit.
+// none pays for another. Without it the copies, which follow a streaming
+// call or copy, paid more than the call, which follows the compute sample,
+// and on the smallest images streaming kernels seemed to beat their limit.
 constexpr auto DRAIN = std::chrono::microseconds(2);
 
 template <typename Work> double seconds_taken(Work&& work)

@@ -48,15 +48,15 @@ const Busy_points& busy_points();
 // medians of core_adds_per_ns, the points they came from, and the range of
 // its clock meanwhile.
 struct Core_share {
-    double fewest = 0, most = 0;
-    std::string fewest_at, most_at;
+    double least = 0, most = 0;
+    std::string least_at, most_at;
     double slowest_ghz = 0, fastest_ghz = 0;
     void note(const std::string& point, double adds_per_ns, double ghz)
     {
         if (!(adds_per_ns > 0) || !(ghz > 0))
             return;
-        if (fewest == 0 || adds_per_ns < fewest)
-            fewest = adds_per_ns, fewest_at = point;
+        if (least == 0 || adds_per_ns < least)
+            least = adds_per_ns, least_at = point;
         if (adds_per_ns > most)
             most = adds_per_ns, most_at = point;
         slowest_ghz = slowest_ghz == 0 ? ghz : std::min(slowest_ghz, ghz);

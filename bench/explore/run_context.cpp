@@ -170,18 +170,18 @@ void warn_of_the_run()
     if (busy.count != 0)
         warn("other processes kept a processor busy during " + std::to_string(busy.count) +
              " points (the first: " + busy.first + "); each point's other_cpu_s says how long");
-    // The probe's own spread, point to point on a quiet core, is about 2 %.
+    // A quiet core's probe moves a few percent from point to point with its
+    // clock; another thread on the core takes about a quarter.
     const Core_share& share = core_share();
-    if (share.most > 0 && share.fewest < 0.9 * share.most) {
+    if (share.most > 0 && share.least < 0.9 * share.most) {
         char text[500];
         std::snprintf(text, sizeof text,
                       "the core's throughput for this thread ranged from %.1f (%s) to %.1f (%s) "
                       "additions a nanosecond across the points, its clock from %.2f to %.2f GHz: "
                       "throughput that falls while the clock holds is what another hardware thread "
-                      "on the same physical core causes, and throughput-bound points slow with "
-                      "it; each "
-                      "point's core_adds_per_ns says which",
-                      share.fewest, share.fewest_at.c_str(), share.most, share.most_at.c_str(),
+                      "on the same physical core causes, and throughput-bound points slow with it; "
+                      "each point's core_adds_per_ns says which",
+                      share.least, share.least_at.c_str(), share.most, share.most_at.c_str(),
                       share.slowest_ghz, share.fastest_ghz);
         warn(text);
     }

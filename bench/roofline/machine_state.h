@@ -58,6 +58,5 @@ double core_speed_ghz();
 // no change to the kernels moves. Another hardware thread on the same
 // physical core, such as a neighbour's on a virtual machine's host, takes a
 // share of it while the clock (core_speed_ghz) holds, and a throughput-bound
-// kernel slows with it: on the Zen 5 here it fell from about 15.5 to 11 while
-// the kernels' compute roofs rose by a quarter or more.
+// kernel slows with it.
 double core_throughput_adds_per_ns();
