@@ -50,9 +50,9 @@ import report  # noqa: E402
 
 ALPHA = 0.05
 MIN_EFFECT = 0.02
-# A quiet core's throughput probe moves a few percent from point to point
-# with its clock; another thread on the core takes about a quarter.
-CORE_MOVED = 0.1
+# How far the core's throughput must move between the runs to count: the
+# tenth the report holds a point to within one run.
+CORE_MOVED = 1 - report.SHARED_CORE
 GROUPS = ("hand-written", "library", "compiler", "all cores")
 
 
@@ -254,9 +254,9 @@ def markdown(comparison, changed_only=False):
                   f"old run and {new_core:.1f} in the new (median over the points)"
                   + (f"; at {len(moved)} of {len(c.points)} points it moved by "
                      f"{CORE_MOVED:.0%} or more, as when another hardware thread shares the "
-                     "physical core in one run: there a "
-                     "throughput-bound point moves with the host, not with the change (marked "
-                     "\"core ×…\" below). Run the two builds alternately (tools/alternate.py)."
+                     "physical core in one run: there a throughput-bound point moves with the "
+                     "host, not with the change (marked \"core ×…\" below). Run the two builds "
+                     "alternately (tools/alternate.py)."
                      if moved else ": the same core in both.")]
     untested = sum(p.verdict == "untested" for p in c.points)
     if untested:

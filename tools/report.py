@@ -8,7 +8,8 @@ MODEL_TOLERANCE = 0.15
 # A settled point this far below its limit means a faster copy exists.
 BELOW_LIMIT = 0.97
 # A point whose core gave less than this share of the run's most throughput
-# was measured while something else had part of the core.
+# was measured while something else had part of the core: a quiet core's
+# probe moves a few percent with its clock, another thread takes a quarter.
 SHARED_CORE = 0.9
 # Settled points whose repetitions reach this far from their median moved
 # with the machine between the repetitions.
