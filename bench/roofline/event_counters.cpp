@@ -1,5 +1,6 @@
 #include "event_counters.h"
 
+#include "all_cores.h"
 #include "machine_state.h"
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <utility>
 
 #ifdef __linux__
 #include <linux/perf_event.h>
@@ -75,67 +77,104 @@ int paranoid_level_or_unknown()
     return text.empty() ? -1000 : std::atoi(text.c_str());
 }
 
+// The kind's events for the calling thread, its first the leader; empty,
+// with errno set, where the first cannot be opened.
+std::vector<int> open_group(std::span<const Event> events, std::vector<std::string>* names)
+{
+    std::vector<int> fds;
+    for (const Event& event : events) {
+        const int fd = open_event(event, fds.empty() ? -1 : fds.front());
+        if (fd >= 0) {
+            fds.push_back(fd);
+            if (names != nullptr)
+                names->push_back(event.name);
+        } else if (fds.empty()) {
+            return fds; // without its first event the group has nothing to lead it
+        }
+        // A later event the processor lacks (a cache event, say) is left out.
+    }
+    return fds;
+}
+
 } // namespace
 
-Event_group::Event_group(Event_kind kind, bool virtual_machine)
+Event_group::Event_group(Event_kind kind, bool virtual_machine, Event_threads threads)
     : scaled_(kind == Event_kind::hardware)
 {
     const std::span<const Event> events = kind == Event_kind::hardware
                                               ? std::span<const Event>(HARDWARE)
                                               : std::span<const Event>(SOFTWARE);
-    for (const Event& event : events) {
-        const int fd = open_event(event, fds_.empty() ? -1 : fds_.front());
-        if (fd >= 0) {
-            fds_.push_back(fd);
-            names_.push_back(event.name);
-        } else if (fds_.empty()) {
-            // Without its first event the group has nothing to lead it.
-            why_not_ =
-                why_counters_unavailable(errno, paranoid_level_or_unknown(), virtual_machine);
-            return;
-        }
-        // A later event the processor lacks (a cache event, say) is left out.
+    std::vector<int> first = open_group(events, &names_);
+    if (first.empty()) {
+        why_not_ = why_counters_unavailable(errno, paranoid_level_or_unknown(), virtual_machine);
+        return;
+    }
+    if (threads == Event_threads::caller) {
+        groups_.push_back(std::move(first));
+        return;
+    }
+    // Each thread of the team opens its own; the caller, thread 0 of the
+    // team, keeps the group it opened.
+    for (const int fd : first)
+        close(fd);
+    std::vector<std::vector<int>> team(static_cast<size_t>(omp_get_max_threads()));
+    for_each_band([&](unsigned thread, unsigned) { team[thread] = open_group(events, nullptr); });
+    for (std::vector<int>& group : team)
+        if (group.size() == names_.size())
+            groups_.push_back(std::move(group));
+        else
+            for (const int fd : group)
+                close(fd);
+    if (groups_.size() != team.size()) {
+        for (const std::vector<int>& group : groups_)
+            for (const int fd : group)
+                close(fd);
+        groups_.clear();
+        why_not_ = "the team's threads could not all open the events";
     }
 }
 
 Event_group::~Event_group()
 {
-    for (const int fd : fds_)
-        close(fd);
+    for (const std::vector<int>& group : groups_)
+        for (const int fd : group)
+            close(fd);
 }
 
 void Event_group::start()
 {
-    if (available())
-        ioctl(fds_.front(), PERF_EVENT_IOC_ENABLE, PERF_IOC_FLAG_GROUP);
+    for (const std::vector<int>& group : groups_)
+        ioctl(group.front(), PERF_EVENT_IOC_ENABLE, PERF_IOC_FLAG_GROUP);
 }
 
 void Event_group::stop()
 {
-    if (available())
-        ioctl(fds_.front(), PERF_EVENT_IOC_DISABLE, PERF_IOC_FLAG_GROUP);
+    for (const std::vector<int>& group : groups_)
+        ioctl(group.front(), PERF_EVENT_IOC_DISABLE, PERF_IOC_FLAG_GROUP);
 }
 
 std::vector<double> Event_group::counts() const
 {
-    std::vector<double> counts;
-    for (const int fd : fds_) {
-        uint64_t value[3] = {}; // count, time enabled, time running
-        if (read(fd, value, sizeof value) != ssize_t(sizeof value) || value[2] == 0) {
-            counts.push_back(0);
-            continue;
+    std::vector<double> counts(names_.size(), 0.0);
+    for (const std::vector<int>& group : groups_)
+        for (size_t e = 0; e < group.size(); ++e) {
+            uint64_t value[3] = {}; // count, time enabled, time running
+            if (read(group[e], value, sizeof value) != ssize_t(sizeof value) || value[2] == 0)
+                continue;
+            // Hardware counters shared among groups count part of the time:
+            // scaled up to all of it. Software events always count.
+            counts[e] +=
+                scaled_ ? double(value[0]) * double(value[1]) / double(value[2]) : double(value[0]);
         }
-        // Hardware counters shared among groups count part of the time:
-        // scaled up to all of it. Software events always count.
-        counts.push_back(scaled_ ? double(value[0]) * double(value[1]) / double(value[2])
-                                 : double(value[0]));
-    }
     return counts;
 }
 
 #else
 
-Event_group::Event_group(Event_kind, bool) : why_not_("not Linux: no perf_event_open") {}
+Event_group::Event_group(Event_kind, bool, Event_threads)
+    : why_not_("not Linux: no perf_event_open")
+{
+}
 Event_group::~Event_group() = default;
 void Event_group::start() {}
 void Event_group::stop() {}

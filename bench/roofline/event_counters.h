@@ -4,7 +4,8 @@
 // processor exposes a PMU and the system lets this process count, and
 // software events (task clock, context switches, migrations, page faults)
 // wherever Linux runs. A group that cannot be opened says why, in words a
-// user can act on.
+// user can act on. A group counts the thread that opens it, or every thread
+// of the OpenMP team that the all-core variants run on.
 #pragma once
 
 #include <cstdint>
@@ -13,18 +14,26 @@
 
 enum class Event_kind { hardware, software };
 
+// Whose events: the calling thread's, or those of every thread of the
+// OpenMP team (all_cores.h), one group a thread, read as one.
+enum class Event_threads { caller, team };
+
 class Event_group {
   public:
-    // Opens the kind's events for this thread, disabled. virtual_machine
-    // words the reason where the processor's counters are missing.
-    Event_group(Event_kind kind, bool virtual_machine);
+    // Opens the kind's events for the threads, disabled. virtual_machine
+    // words the reason where the processor's counters are missing. A team's
+    // groups count the team's threads as they are when it is opened, which
+    // OpenMP keeps from one parallel region to the next while the number of
+    // threads stays the same.
+    Event_group(Event_kind kind, bool virtual_machine,
+                Event_threads threads = Event_threads::caller);
     ~Event_group();
     Event_group(const Event_group&) = delete;
     Event_group& operator=(const Event_group&) = delete;
 
     bool available() const
     {
-        return !fds_.empty();
+        return !groups_.empty();
     }
     // Why not, where not available: "" otherwise.
     const std::string& why_not() const
@@ -37,16 +46,18 @@ class Event_group {
         return names_;
     }
 
-    // Counting between start and stop adds to the counts.
+    // Counting between start and stop adds to the counts: bracket the work
+    // alone, inside any timing of it, so that neither the timing nor a pause
+    // before it is counted.
     void start();
     void stop();
-    // Every event's count so far, scaled up where the kernel had to share
-    // the counters and counted only part of the time.
+    // Every event's count so far, over every thread counted, scaled up where
+    // the kernel had to share the counters and counted only part of the time.
     std::vector<double> counts() const;
 
   private:
     bool scaled_ = false;
-    std::vector<int> fds_;
+    std::vector<std::vector<int>> groups_; // a thread's events, its leader first
     std::vector<std::string> names_;
     std::string why_not_;
 };

@@ -123,41 +123,92 @@ std::string omp_variables(const char* const* environment)
     return found;
 }
 
+namespace {
+
+// A value the compiler cannot see, so that it can neither fold the chains
+// nor turn their additions into additions of an immediate.
+unsigned long long hidden(unsigned long long value)
+{
+    asm volatile("" : "+r"(value));
+    return value;
+}
+
+template <typename Chain> double nanoseconds(Chain&& chain)
+{
+    const auto start = std::chrono::steady_clock::now();
+    chain();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+} // namespace
+
 double core_speed_ghz()
 {
     constexpr int ADDITIONS = 4096;
+    const unsigned long long k = hidden(1);
     unsigned long long x = 1;
-    const auto start = std::chrono::steady_clock::now();
     // Four a step, so that the chain and not the loop's own instructions
     // sets the pace; each addition waits for the one before, and the empty
-    // statements keep the compiler from folding them into one.
-    for (int i = 0; i < ADDITIONS; i += 4) {
-        x += 1;
-        asm volatile("" : "+r"(x));
-        x += 1;
-        asm volatile("" : "+r"(x));
-        x += 1;
-        asm volatile("" : "+r"(x));
-        x += 1;
-        asm volatile("" : "+r"(x));
-    }
-    const double ns =
-        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    // statements keep the compiler from merging them into one.
+    const double ns = nanoseconds([&] {
+        for (int i = 0; i < ADDITIONS; i += 4) {
+            x += k;
+            asm volatile("" : "+r"(x));
+            x += k;
+            asm volatile("" : "+r"(x));
+            x += k;
+            asm volatile("" : "+r"(x));
+            x += k;
+            asm volatile("" : "+r"(x));
+        }
+    });
     return ns > 0 ? ADDITIONS / ns : 0;
+}
+
+double core_speed_ghz_by_multiplies()
+{
+#if defined(__x86_64__)
+    constexpr double LATENCY_CYCLES = 3;
+    constexpr int MULTIPLICATIONS = 2048;
+    const unsigned long long m = hidden(0x9E3779B97F4A7C15ull);
+    unsigned long long x = 3;
+    const double ns = nanoseconds([&] {
+        for (int i = 0; i < MULTIPLICATIONS; i += 4) {
+            x *= m;
+            asm volatile("" : "+r"(x));
+            x *= m;
+            asm volatile("" : "+r"(x));
+            x *= m;
+            asm volatile("" : "+r"(x));
+            x *= m;
+            asm volatile("" : "+r"(x));
+        }
+    });
+    return ns > 0 ? LATENCY_CYCLES * MULTIPLICATIONS / ns : 0;
+#else
+    return 0;
+#endif
+}
+
+bool additions_folded(double by_additions, double by_multiplies, double tolerance)
+{
+    return by_multiplies > 0 && by_additions > (1 + tolerance) * by_multiplies;
 }
 
 double core_throughput_adds_per_ns()
 {
     constexpr int STEPS = 2048;
+    const unsigned long long k = hidden(1);
     unsigned long long a = 0, b = 1, c = 2, d = 3, e = 4, f = 5, g = 6, h = 7;
-    const auto start = std::chrono::steady_clock::now();
     // Eight chains, more than any core here issues additions a cycle, so
     // that the core's width and not a chain's latency sets the pace.
-    for (int i = 0; i < STEPS; ++i) {
-        a += 1, b += 1, c += 1, d += 1, e += 1, f += 1, g += 1, h += 1;
-        asm volatile("" : "+r"(a), "+r"(b), "+r"(c), "+r"(d), "+r"(e), "+r"(f), "+r"(g), "+r"(h));
-    }
-    const double ns =
-        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    const double ns = nanoseconds([&] {
+        for (int i = 0; i < STEPS; ++i) {
+            a += k, b += k, c += k, d += k, e += k, f += k, g += k, h += k;
+            asm volatile(""
+                         : "+r"(a), "+r"(b), "+r"(c), "+r"(d), "+r"(e), "+r"(f), "+r"(g), "+r"(h));
+        }
+    });
     return ns > 0 ? 8.0 * STEPS / ns : 0;
 }

@@ -47,16 +47,33 @@ std::string container_kind(bool dockerenv, bool containerenv, const std::string&
 // "OMP_WAIT_POLICY=passive OMP_PROC_BIND=true", or "" for none.
 std::string omp_variables(const char* const* environment);
 
-// The core's speed now, in additions a nanosecond: a chain of dependent
-// additions, each waiting for the last, takes one cycle each on every core
-// the explorer runs on, so this is the clock in GHz. It tells a slowed core
-// from slow memory on a machine without counters.
+// The core's clock now, in GHz: a chain of dependent additions, each waiting
+// for the last, takes one cycle each on every core the explorer runs on. It
+// tells a slowed core from slow memory on a machine without counters. The
+// additions add a register whose value the compiler and the core cannot know
+// in advance: Intel's cores since 2021 fold a chain of additions of an
+// immediate in their renamer and run it several to a cycle.
 double core_speed_ghz();
+
+// The same clock from a chain of dependent 64-bit multiplications, which no
+// renamer folds, at their latency: 3 cycles on x86-64 (every Intel core since
+// 2008, every AMD Zen). 0 elsewhere, where the latency differs from core to
+// core.
+double core_speed_ghz_by_multiplies();
+
+// Whether the additions read the clock more than `tolerance` (a share) above
+// the multiplications: a core whose renamer folds them, or whose
+// multiplications take another latency, and core_ghz is not its clock.
+// False where the multiplications' reading is unknown (0). Another thread on
+// the same physical core, contending for the adders, reads the additions a
+// little below instead.
+bool additions_folded(double by_additions, double by_multiplies, double tolerance = 0.1);
 
 // Additions a nanosecond from eight independent chains side by side: as many
 // as the core issues at once for this thread, a figure of the core alone that
 // no change to the kernels moves. Another hardware thread on the same
 // physical core, such as a neighbour's on a virtual machine's host, takes a
 // share of it while the clock (core_speed_ghz) holds, and a throughput-bound
-// kernel slows with it.
+// kernel slows with it. Register-to-register, as the clock's chain, so that
+// no core folds them.
 double core_throughput_adds_per_ns();
