@@ -65,7 +65,8 @@ TEST(Median_interval, StaysFastAndSaneOnTheSmallestImagesSampleCounts)
     EXPECT_GE(interval.confidence, 0.95);
 }
 
-// A series of ratios, one a pair, each pair 10 ms: when does the point stop?
+// A series of ratios, one a round, each round 10 ms: when does the
+// repetition stop?
 size_t pairs_until_done(const std::vector<double>& series, const Stopping_rule& rule)
 {
     std::vector<double> so_far;
@@ -82,70 +83,40 @@ TEST(Stopping_rule, ASteadySeriesStopsAsSoonAsTheRuleAllows)
     std::vector<double> steady;
     for (int i = 0; i < 100; ++i)
         steady.push_back(i % 2 == 0 ? 1.005 : 0.995);
-    const Stopping_rule rule; // 10 pairs, 0.05 s, 2 %, 1 s
-    EXPECT_EQ(pairs_until_done(steady, rule), 10u);
-    EXPECT_TRUE(settled(steady, rule.min_pairs, rule.tolerance));
-    Stopping_rule longer = rule;
-    longer.min_seconds = 0.2;
-    EXPECT_EQ(pairs_until_done(steady, longer), 20u) << "not before its least time";
+    Stopping_rule rule; // 2 rounds, 0.01 s, 2 %, 0.25 s
+    EXPECT_EQ(pairs_until_done(steady, rule), 6u) << "six give the first 95 % interval";
+    EXPECT_TRUE(settled(steady, rule.min_rounds, rule.tolerance));
+    rule.min_seconds = 0.2;
+    EXPECT_EQ(pairs_until_done(steady, rule), 20u) << "not before its least time";
 }
 
 TEST(Stopping_rule, ADriftingSeriesRunsToItsBudgetAndIsUnstable)
 {
     std::vector<double> drifting;
     for (int i = 0; i < 200; ++i)
-        drifting.push_back(1.0 + 0.01 * i); // a core slowing down, pair after pair
-    const Stopping_rule rule;
-    EXPECT_EQ(pairs_until_done(drifting, rule), 100u) << "1 s of 10 ms pairs, not stretched";
+        drifting.push_back(1.0 + 0.01 * i); // a core slowing down, round after round
+    Stopping_rule rule;
+    rule.budget_seconds = 1;
+    EXPECT_EQ(pairs_until_done(drifting, rule), 100u) << "1 s of 10 ms rounds";
     const std::vector<double> measured(drifting.begin(), drifting.begin() + 100);
-    EXPECT_FALSE(settled(measured, rule.min_pairs, rule.tolerance));
+    EXPECT_FALSE(settled(measured, rule.min_rounds, rule.tolerance));
     EXPECT_GT(relative_half_width(median_interval(measured)), 0.05) << "far beyond the 2 % asked";
 }
 
-// A stationary but noisy series: ratios spread evenly over 1 +- spread / 2,
-// in an order that fills the range at every length.
-std::vector<double> noisy(size_t count, double spread)
+TEST(Stopping_rule, ItsLeastRoundsComeEvenPastTheBudget)
 {
-    std::vector<double> series;
-    for (size_t i = 0; i < count; ++i) {
-        const double place = std::fmod(0.618034 * double(i), 1.0);
-        series.push_back(1.0 + spread * (place - 0.5));
-    }
-    return series;
-}
-
-TEST(Stopping_rule, ANoisyPointThatWouldSettleSoonGoesOnPastItsBudget)
-{
-    const Stopping_rule rule; // 1 s, stretched up to 3 s
-    const std::vector<double> series = noisy(1000, 0.3);
-    const std::vector<double> at_budget(series.begin(), series.begin() + 100);
-    ASSERT_FALSE(settled(at_budget, rule.min_pairs, rule.tolerance)) << "unsettled at 1 s";
-    const size_t pairs = pairs_until_done(series, rule);
-    EXPECT_GT(pairs, 100u);
-    EXPECT_LT(pairs, 300u);
-    const std::vector<double> measured(series.begin(), series.begin() + long(pairs));
-    EXPECT_TRUE(settled(measured, rule.min_pairs, rule.tolerance));
-}
-
-TEST(Stopping_rule, APointThatCannotSettleInItsStretchStopsAtItsBudget)
-{
-    // Far too noisy to settle by 3 s: not worth the time past 1 s.
-    EXPECT_EQ(pairs_until_done(noisy(1000, 1.0), Stopping_rule{}), 100u);
-    // Noisy, then drifting once the budget is stretched: it goes on, and
-    // stops when the interval no longer promises to settle, never past 3 s.
-    std::vector<double> series = noisy(1000, 0.3);
-    for (size_t i = 150; i < series.size(); ++i)
-        series[i] += 0.002 * double(i - 150);
-    const size_t pairs = pairs_until_done(series, Stopping_rule{});
-    EXPECT_GT(pairs, 100u);
-    EXPECT_LE(pairs, 300u);
+    Stopping_rule rule;
+    rule.budget_seconds = 0.001; // less than one round
+    rule.min_rounds = 3;
+    EXPECT_EQ(pairs_until_done(std::vector<double>(10, 1.0), rule), 3u);
 }
 
 TEST(Stopping_rule, OneStallDoesNotKeepAPointFromSettling)
 {
     std::vector<double> series(30, 1.0);
     series[3] = 3.0;
-    EXPECT_EQ(pairs_until_done(series, Stopping_rule{}), 10u);
+    EXPECT_EQ(pairs_until_done(series, Stopping_rule{}), 9u)
+        << "nine, the first whose 95 % interval leaves out an extreme";
 }
 
 } // namespace

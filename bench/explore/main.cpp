@@ -8,8 +8,11 @@
 // with the instruction set it lacks. Every iteration times the call and,
 // untimed beside it, its memory limit, the copy with its own access pattern
 // and a sample of its compute roof, which drift with the machine just as the
-// call does, until the point's figure is sure or its budget spent
-// (benchmarks.cpp). docs/explorer.md lists what the JSON holds.
+// call does, until the repetition's figure is sure or its budget spent
+// (pairing.h, benchmarks.cpp). Every repetition of every benchmark runs on a
+// fresh placement of its workload, so that the repetitions are replicates
+// and a point's figure is only as sure as they agree. docs/explorer.md lists
+// what the JSON holds.
 //
 // Options of its own, besides Google Benchmark's:
 //   --huge_pages   back the workloads (and so the limits' buffers) with
@@ -17,12 +20,15 @@
 //                  of its source and result that lies in huge pages, as
 //                  huge_pages, with or without the option.
 //   --point_budget=SECONDS
-//                  the longest a variant's point is measured in each
-//                  repetition before it is reported unstable (default 1).
+//                  how long a variant's point is measured in each
+//                  repetition where its rounds' interval does not settle
+//                  sooner (default 0.25); how sure the point is comes from
+//                  its repetitions (--benchmark_repetitions).
 #include "benchmarks.h"
 #include "mean4.h"
 #include "memory_limits.h"
 #include "run_context.h"
+#include "session.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -47,27 +54,29 @@ std::string benchmark_name(const std::string& name, size_t side)
     return name + "/" + std::to_string(side);
 }
 
-void register_copy(const std::string& name, Memory_copy copy, size_t side)
+void register_copy(Session& session, const std::string& name, Memory_copy copy, size_t side)
 {
-    benchmark::RegisterBenchmark(benchmark_name(name, side).c_str(), copy_benchmark, copy, side)
+    benchmark::RegisterBenchmark(benchmark_name(name, side).c_str(), copy_benchmark,
+                                 std::ref(session), copy, side)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
 }
 
 // At every side: the limits, the one-core pattern copies, and the variants;
 // the all-core limits and variants from ALL_CORES_FROM up.
-void register_benchmarks()
+void register_benchmarks(Session& session)
 {
     for (const size_t side : SIDES) {
         for (const Cores cores : {Cores::one, Cores::all}) {
             if (cores == Cores::all && side < ALL_CORES_FROM)
                 continue;
             for (const Mean4_stores stores : limit_store_kinds())
-                register_copy(limit_name(stores, cores), {false, stores, cores, 1}, side);
+                register_copy(session, limit_name(stores, cores), {false, stores, cores, 1}, side);
         }
         for (const Mean4_stores stores : limit_store_kinds())
             for (const size_t rows_per_pass : {1, 2})
-                register_copy(limit_name(stores, Cores::one) +
+                register_copy(session,
+                              limit_name(stores, Cores::one) +
                                   (rows_per_pass == 1 ? "_3rows" : "_row_pairs"),
                               {true, stores, Cores::one, rows_per_pass}, side);
         for (const Explore_variant& variant : explore_variants()) {
@@ -76,7 +85,8 @@ void register_benchmarks()
             // One iteration of Google Benchmark's: the pairs inside it run
             // for as long as the point's budget says.
             benchmark::RegisterBenchmark(benchmark_name(variant.name, side).c_str(),
-                                         filter_benchmark, std::cref(variant), side)
+                                         filter_benchmark, std::ref(session), std::cref(variant),
+                                         side)
                 ->UseManualTime()
                 ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);
@@ -90,13 +100,13 @@ void register_benchmarks()
 // Takes the explorer's own options out of argv, before Google Benchmark sees
 // it. With --help, says what they are before Google Benchmark lists its own.
 // False, with a message, for an option of its own it cannot use.
-bool take_own_options(int& argc, char** argv)
+bool take_own_options(int& argc, char** argv, Session& session)
 {
     constexpr const char budget_option[] = "--point_budget=";
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--huge_pages") == 0) {
-            back_workloads_with_huge_pages();
+            session.huge_pages = true;
             continue;
         }
         if (std::strncmp(argv[i], budget_option, sizeof budget_option - 1) == 0) {
@@ -110,23 +120,21 @@ bool take_own_options(int& argc, char** argv)
                              text);
                 return false;
             }
-            Stopping_rule rule = point_budget();
-            rule.budget_seconds = seconds;
-            rule.min_seconds = std::min(rule.min_seconds, seconds);
-            set_point_budget(rule);
+            session.rule.budget_seconds = seconds;
+            session.rule.min_seconds = std::min(session.rule.min_seconds, seconds);
             continue;
         }
         if (std::strcmp(argv[i], "--help") == 0)
             std::printf("mean4_explore: every variant of the filter against the memory limits, "
                         "at every image size.\n"
-                        "Its own option:\n"
+                        "Its own options:\n"
                         "  --huge_pages   back the workloads with transparent huge pages; every\n"
                         "                 benchmark reports the share it got as huge_pages\n"
                         "  --point_budget=SECONDS\n"
-                        "                 the longest a variant's point is measured in each\n"
-                        "                 repetition until its x_limit settles within 2 %%\n"
-                        "                 (default 1); a point that does not is reported\n"
-                        "                 unstable\n"
+                        "                 how long a variant's point is measured in each\n"
+                        "                 repetition where its rounds' x_limit does not\n"
+                        "                 settle within 2 %% sooner (default 0.25); how sure\n"
+                        "                 the point is comes from its repetitions\n"
                         "Google Benchmark's options:\n");
         argv[kept++] = argv[i];
     }
@@ -138,15 +146,17 @@ bool take_own_options(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (!take_own_options(argc, argv))
+    Session session;
+    if (!take_own_options(argc, argv, session))
         return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    describe_run();
-    register_benchmarks();
+    session.caches = find_caches();
+    describe_run(session);
+    register_benchmarks(session);
     benchmark::RunSpecifiedBenchmarks();
-    warn_of_the_run();
+    warn_of_the_run(session);
     benchmark::Shutdown();
     return 0;
 }

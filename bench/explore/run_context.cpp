@@ -1,6 +1,5 @@
 #include "run_context.h"
 
-#include "benchmarks.h"
 #include "build_facts.h"
 #include "machine_state.h"
 #include "mean4_registry.h"
@@ -11,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -35,6 +36,14 @@ void add_number(const char* key, int value)
 void warn(const std::string& what)
 {
     std::fprintf(stderr, "mean4_explore: %s\n", what.c_str());
+}
+
+// A number as the context writes it: "0.05", "2", "1".
+std::string number(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
 }
 
 bool exists(const char* path)
@@ -78,13 +87,21 @@ std::string counted_events(const Event_group& group)
     return names;
 }
 
-// Which event counters each point reads, and why not where it cannot.
-void describe_counters()
+// Opens the session's event counters, and says which each point reads, and
+// why not where it cannot.
+void describe_counters(Session& session, bool virtual_machine)
 {
-    add("hardware_counters", counted_events(hardware_counters()));
-    if (!hardware_counters().available())
-        warn("no cycles or instructions per pixel: " + hardware_counters().why_not());
-    add("software_counters", counted_events(software_counters()));
+    session.hardware = std::make_unique<Event_group>(Event_kind::hardware, virtual_machine);
+    session.hardware_team =
+        std::make_unique<Event_group>(Event_kind::hardware, virtual_machine, Event_threads::team);
+    session.software = std::make_unique<Event_group>(Event_kind::software, virtual_machine);
+    add("hardware_counters", counted_events(*session.hardware));
+    if (!session.hardware->available())
+        warn("no cycles or instructions per pixel: " + session.hardware->why_not());
+    else if (!session.hardware_team->available())
+        warn("no cycles or instructions per pixel on all cores: " +
+             session.hardware_team->why_not());
+    add("software_counters", counted_events(*session.software));
 }
 
 // Whether this is a virtual machine, for the counters' reasons.
@@ -108,14 +125,14 @@ bool describe_processor()
 // Each cache: "49152 bytes, from sysconf", and for a size the explorer does
 // not use, why. Where no first-level data cache is known, the size the
 // compute roofs assume instead.
-void describe_caches()
+void describe_caches(const std::vector<Cache_fact>& caches)
 {
-    const bool l1d_known = std::any_of(caches().begin(), caches().end(), [](const Cache_fact& c) {
+    const bool l1d_known = std::any_of(caches.begin(), caches.end(), [](const Cache_fact& c) {
         return cache_name(c) == "L1d" && c.reason_not_used.empty();
     });
     if (!l1d_known)
-        add("cache_L1d", std::to_string(l1d_bytes(caches())) + " bytes, assumed: none reported");
-    for (const Cache_fact& cache : caches()) {
+        add("cache_L1d", std::to_string(l1d_bytes(caches)) + " bytes, assumed: none reported");
+    for (const Cache_fact& cache : caches) {
         std::string text = std::to_string(cache.bytes) + " bytes, from " + cache.source;
         if (!cache.reason_not_used.empty())
             text.append("; not used: ").append(cache.reason_not_used);
@@ -126,34 +143,30 @@ void describe_caches()
 
 } // namespace
 
-const std::vector<Cache_fact>& caches()
+std::vector<Cache_fact> find_caches()
 {
-    static const std::vector<Cache_fact> found = [] {
-        std::vector<Cache_fact> from_benchmark;
-        for (const auto& cache : benchmark::CPUInfo::Get().caches)
-            from_benchmark.push_back(
-                {cache.level, cache.type, size_t(std::max(0, cache.size)), "google-benchmark", ""});
-        return choose_caches(from_benchmark, operating_system_caches(), memory_bytes());
-    }();
-    return found;
+    std::vector<Cache_fact> from_benchmark;
+    for (const auto& cache : benchmark::CPUInfo::Get().caches)
+        from_benchmark.push_back(
+            {cache.level, cache.type, size_t(std::max(0, cache.size)), "google-benchmark", ""});
+    return choose_caches(from_benchmark, operating_system_caches(), memory_bytes());
 }
 
-void describe_run()
+void describe_run(Session& session)
 {
     add("mean4_json_version", std::to_string(JSON_VERSION));
+    add("mean4_method", std::to_string(MEAN4_METHOD));
     add("limit_definition", LIMIT_DEFINITION);
-    const Stopping_rule& rule = point_budget();
-    char text[240];
-    std::snprintf(text, sizeof text,
-                  "at least %zu pairs and %g s, then until the 95 %% interval of the median "
-                  "x_limit is within %g %%, or %g s; up to %g s while the interval would "
-                  "reach it by then",
-                  rule.min_pairs, rule.min_seconds, rule.tolerance * 100, rule.budget_seconds,
-                  rule.budget_seconds * rule.stretch);
-    add("stopping_rule", text);
-    open_event_counters(describe_processor());
+    const Stopping_rule& rule = session.rule;
+    add("stopping_rule", "each repetition of a point: at least " + std::to_string(rule.min_rounds) +
+                             " rounds of two pairs and " + number(rule.min_seconds) +
+                             " s, then until the 95 % interval of its rounds' median x_limit "
+                             "is within " +
+                             number(rule.tolerance * 100) + " %, or for " +
+                             number(rule.budget_seconds) + " s");
+    add("settled_within", number(rule.tolerance));
+    describe_counters(session, describe_processor());
     describe_setup();
-    describe_counters();
     add("build_commit", build_commit());
     add("build_compiler", build_compiler());
     add("build_type", build_type());
@@ -161,28 +174,11 @@ void describe_run()
         warn("the explorer is a Debug build: its kernels' figures say little");
     if (const std::string library = mean4_library_description(); !library.empty())
         add("library", library);
-    describe_caches();
+    describe_caches(session.caches);
 }
 
-void warn_of_the_run()
+void warn_of_the_run(const Session& session)
 {
-    const Busy_points& busy = busy_points();
-    if (busy.count != 0)
-        warn("other processes kept a processor busy during " + std::to_string(busy.count) +
-             " points (the first: " + busy.first + "); each point's other_cpu_s says how long");
-    // A quiet core's probe moves a few percent from point to point with its
-    // clock; another thread on the core takes about a quarter.
-    const Core_share& share = core_share();
-    if (share.most > 0 && share.least < 0.9 * share.most) {
-        char text[500];
-        std::snprintf(text, sizeof text,
-                      "the core's throughput for this thread ranged from %.1f (%s) to %.1f (%s) "
-                      "additions a nanosecond across the points, its clock from %.2f to %.2f GHz: "
-                      "throughput that falls while the clock holds is what another hardware thread "
-                      "on the same physical core causes, and throughput-bound points slow with it; "
-                      "each point's core_adds_per_ns says which",
-                      share.least, share.least_at.c_str(), share.most, share.most_at.c_str(),
-                      share.slowest_ghz, share.fastest_ghz);
-        warn(text);
-    }
+    for (const std::string& line : session.notes.warnings())
+        warn(line);
 }

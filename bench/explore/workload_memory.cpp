@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
 #ifdef __linux__
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -21,27 +23,54 @@ size_t round_up(size_t bytes, size_t multiple)
 
 } // namespace
 
-void Workload_memory_free::operator()(void* block) const
-{
-    std::free(block);
-}
+#ifdef __linux__
 
-Workload_buffer allocate_workload_memory(size_t bytes, bool huge_pages)
+// A mapping of its own rather than the allocator's memory: freed blocks
+// come back from the heap on the same physical pages, and where a
+// workload's pages lie (which cache sets and memory banks they fall in) is
+// part of what a placement varies.
+Workload_buffer::Workload_buffer(size_t bytes, size_t offset, bool huge_pages)
 {
-    const size_t alignment = huge_pages ? HUGE_PAGE : 64;
-    // aligned_alloc wants a size that is a multiple of the alignment.
-    const size_t size = round_up(std::max<size_t>(bytes, 1), alignment);
-    void* block = std::aligned_alloc(alignment, size);
-    if (block == nullptr)
+    const size_t alignment = huge_pages ? HUGE_PAGE : size_t(sysconf(_SC_PAGESIZE));
+    // Room to align the start, and the offset and bytes after it.
+    mapping_bytes_ = round_up(offset + std::max<size_t>(bytes, 1), alignment) + alignment;
+    mapping_ =
+        mmap(nullptr, mapping_bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping_ == MAP_FAILED)
         throw std::bad_alloc();
+    const size_t start = round_up(reinterpret_cast<uintptr_t>(mapping_), alignment);
 #ifdef MADV_HUGEPAGE
     // Only advice: where THP is off, or no huge page is free, the kernel
     // falls back to small pages, and huge_page_bytes says so.
     if (huge_pages)
-        madvise(block, size, MADV_HUGEPAGE);
+        madvise(reinterpret_cast<void*>(start), mapping_bytes_ - alignment, MADV_HUGEPAGE);
 #endif
-    return Workload_buffer(block);
+    data_ = reinterpret_cast<void*>(start + offset);
 }
+
+Workload_buffer::~Workload_buffer()
+{
+    munmap(mapping_, mapping_bytes_);
+}
+
+#else
+
+Workload_buffer::Workload_buffer(size_t bytes, size_t offset, bool huge_pages)
+{
+    const size_t alignment = huge_pages ? HUGE_PAGE : 4096;
+    mapping_bytes_ = round_up(offset + std::max<size_t>(bytes, 1), alignment);
+    mapping_ = std::aligned_alloc(alignment, mapping_bytes_);
+    if (mapping_ == nullptr)
+        throw std::bad_alloc();
+    data_ = static_cast<char*>(mapping_) + offset;
+}
+
+Workload_buffer::~Workload_buffer()
+{
+    std::free(mapping_);
+}
+
+#endif
 
 size_t huge_page_bytes(const void* block, size_t bytes)
 {

@@ -78,14 +78,9 @@ bool settled(const std::vector<double>& samples, size_t min_samples, double tole
 bool point_done(const std::vector<double>& ratios, double elapsed_seconds,
                 const Stopping_rule& rule)
 {
-    if (elapsed_seconds >= rule.min_seconds && settled(ratios, rule.min_pairs, rule.tolerance))
-        return true;
-    if (elapsed_seconds < rule.budget_seconds)
+    if (ratios.size() < rule.min_rounds)
         return false;
-    if (elapsed_seconds >= rule.budget_seconds * rule.stretch)
-        return true;
-    // Past the budget: the time that the interval, narrowing as 1 / sqrt(n),
-    // would take to reach the tolerance at the pace so far.
-    const double width = relative_half_width(median_interval(ratios)) / rule.tolerance;
-    return !(elapsed_seconds * width * width <= rule.budget_seconds * rule.stretch);
+    return elapsed_seconds >= rule.budget_seconds ||
+           (elapsed_seconds >= rule.min_seconds &&
+            settled(ratios, rule.min_rounds, rule.tolerance));
 }

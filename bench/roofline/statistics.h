@@ -38,23 +38,23 @@ double relative_half_width(const Median_interval& interval);
 // interval whose relative half-width is at most `tolerance`.
 bool settled(const std::vector<double>& samples, size_t min_samples, double tolerance);
 
-// How long a point is measured: at least min_seconds and min_pairs, then
-// until the 95 % interval of its median is within `tolerance` of the median
-// on either side, or budget_seconds have passed. A point that has not
-// settled by then goes on, up to `stretch` times its budget, while its
-// interval, narrowing as one over the square root of the pairs, would reach
-// the tolerance within that time: a large image's pairs are few and slow,
-// and its points would otherwise stop just short of settling.
+// How long one repetition of a point is measured: at least min_seconds and
+// min_rounds (a round is two pairs, one in each order: pairing.h), then until
+// the 95 % interval of its rounds' median is within `tolerance` of the median
+// on either side, or budget_seconds have passed. The interval assumes the
+// rounds independent, which rounds seconds apart on one placement of the
+// workload are not quite: it decides when to stop, and how sure a point is
+// comes from its repetitions, which are replicates. Between repetitions a
+// point's figure varies more than within one, so a short budget and many
+// repetitions measure it best in a given time.
 struct Stopping_rule {
-    double budget_seconds = 1.0;
-    double min_seconds = 0.05;
-    size_t min_pairs = 10;
+    double budget_seconds = 0.25;
+    double min_seconds = 0.01;
+    size_t min_rounds = 2;
     double tolerance = 0.02;
-    double stretch = 3.0;
 };
 
-// Whether a point whose pairs gave these ratios after elapsed_seconds is
-// done: it has settled, or spent its budget and cannot settle within its
-// stretch.
+// Whether a repetition whose rounds gave these ratios after elapsed_seconds
+// is done: it has settled, or spent its budget.
 bool point_done(const std::vector<double>& ratios, double elapsed_seconds,
                 const Stopping_rule& rule);
