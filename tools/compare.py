@@ -153,12 +153,11 @@ def group(facts):
 
 def compare(old_run, new_run, metric="x_limit", alpha=ALPHA, min_effect=MIN_EFFECT, force=False):
     """The comparison of two runs; Unusable where they cannot be compared."""
-    old_limit = explorer_json.limit_definition(old_run)
-    new_limit = explorer_json.limit_definition(new_run)
-    if not force and old_limit != new_limit:
+    old_method, new_method = explorer_json.method(old_run), explorer_json.method(new_run)
+    if not force and old_method != new_method:
         raise explorer_json.Unusable(
-            f"the runs' limits differ ({old_limit!r} against {new_limit!r}), so their x_limit "
-            "do not compare: --force compares them anyway")
+            f"the runs were measured by different methods ({old_method} against {new_method}), "
+            "so their figures mean different things: --force compares them anyway")
     old, new = repetitions(old_run, metric), repetitions(new_run, metric)
     variants = {**explorer_json.facts(old_run)[0], **explorer_json.facts(new_run)[0]}
     # Variants only: the copies have times too, but they are what x_limit
@@ -296,7 +295,7 @@ def main(arguments=None):
                         help="exit 1 when a variant whose name matches got slower")
     parser.add_argument("--changed-only", action="store_true", help="list only changed points")
     parser.add_argument("--force", action="store_true",
-                        help="compare runs made under different limit definitions")
+                        help="compare runs measured by different methods")
     options = parser.parse_args(arguments)
     try:
         comparison = compare(explorer_json.load(options.old), explorer_json.load(options.new),

@@ -2,7 +2,18 @@
 --benchmark_out_format=json): the one place the tools learn what a run holds.
 docs/explorer.md#the-json lists every key and the version that added it.
 
-A run is read by its format version, the context's mean4_json_version:
+A run is read by two numbers. Its format version, the context's
+mean4_json_version, says which keys it holds; a newer version only adds
+keys, and these tools read it, ignoring what they do not know. Its method,
+the context's mean4_method, says what its figures mean (method below); the
+tools compare figures only within one method, and refuse a method newer
+than they know.
+
+The format versions:
+  5  the method's number; each repetition's ratio in each order of its
+     pairs (x_limit_call_first, x_limit_copies_first) and the clock read by
+     multiplications (core_ghz_by_multiplies), and the tolerance a point
+     settles within (settled_within);
   4  each point also records the throughput the core gave the explorer
      (core_adds_per_ns), which another hardware thread on the same physical
      core takes a share of, and every timed call and copy starts after a
@@ -21,14 +32,36 @@ A run is read by its format version, the context's mean4_json_version:
      copy, so the model is rebuilt here from the unpaired three-row copies.
 Runs without the key are 1 or 0; which one is decided once, in
 format_version, and nowhere else.
+
+The methods (docs/explorer.md#the-methods):
+  4  pairs alternate their order; every repetition runs on a fresh placement
+     of its workload, so the repetitions are replicates, and a point's figure
+     is the mean of its repetitions' medians with Student's t interval over
+     them (version 5 on);
+  3  every timed call and copy starts after a pause for the writes before it
+     to drain (version 4);
+  2  the limit is the fastest of three copies, and each point is measured
+     until its interval settles (version 3);
+  1  the limit is the widening copy, one row (versions 0 to 2).
 """
 import json
+import math
 import statistics
 from collections import defaultdict
 from dataclasses import dataclass
 
-# The newest version this module reads.
-NEWEST_VERSION = 4
+# The newest format version this module knows the keys of; it reads newer
+# ones too, ignoring the keys it does not know.
+NEWEST_VERSION = 5
+# The newest method whose figures it knows the meaning of.
+NEWEST_METHOD = 4
+# The method of runs from before the context named it, by format version.
+METHOD_OF_VERSION = {0: 1, 1: 1, 2: 1, 3: 2, 4: 3}
+# From method 4 on, a point's figure is the mean of its repetitions and its
+# interval Student's t over them, at this confidence.
+CONFIDENCE = 0.95
+# The tolerance a point settles within, where the context does not say.
+SETTLED_WITHIN = 0.02
 SCALE_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 # Each pixel is one byte read and one 32-bit word written (the explorer's
 # bytes_per_second over its pixels_per_second).
@@ -38,7 +71,11 @@ COUNTERS = ("limit_ms", "x_limit", "x_limit_q1", "x_limit_q3", "compute_ns_per_p
             "x_model", "memory_over_compute", "huge_pages", "x_limit_lo", "x_limit_hi",
             "x_model_lo", "x_model_hi", "call_ms", "call_ms_lo", "call_ms_hi", "pairs",
             "x_limit_half_width", "stable", "other_cpu_s", "steal_s", "core_ghz",
-            "core_adds_per_ns")
+            "core_adds_per_ns", "core_ghz_by_multiplies", "x_limit_call_first",
+            "x_limit_copies_first")
+# The figures whose point value, from method 4 on, is the mean of the
+# repetitions with an interval over them.
+REPLICATED = ("x_limit", "x_model", "call_ms")
 # What a run's x_limit is measured against, where its context does not say.
 OLD_LIMIT_DEFINITION = "the widening copy, one row"
 
@@ -89,11 +126,11 @@ def load(path):
         raise Unusable(f"{path} has no benchmarks: give it the JSON of "
                        "mean4_explore --benchmark_out=FILE --benchmark_out_format=json")
     context = results.get("context") if isinstance(results.get("context"), dict) else {}
-    version = format_version(context, benchmarks)
-    if version > NEWEST_VERSION:
-        raise Unusable(f"{path} is of format version {version}; these tools read up to "
-                       f"{NEWEST_VERSION}: update them")
-    return Run(path, benchmarks, context, version)
+    run = Run(path, benchmarks, context, format_version(context, benchmarks))
+    if method(run) > NEWEST_METHOD:
+        raise Unusable(f"{path} was measured by method {method(run)}, whose figures these tools "
+                       f"do not know (they know methods up to {NEWEST_METHOD}): update them")
+    return run
 
 
 def format_version(context, benchmarks):
@@ -105,6 +142,59 @@ def format_version(context, benchmarks):
         except ValueError:
             raise Unusable(f"mean4_json_version {context['mean4_json_version']!r} is not a number")
     return 1 if any("pattern_ms" in b for b in benchmarks) else 0
+
+
+def method(run):
+    """What the run's figures mean: the context's mean4_method, or for runs
+    from before it, the method of their format version."""
+    if "mean4_method" in run.context:
+        try:
+            return int(run.context["mean4_method"])
+        except ValueError:
+            raise Unusable(f"mean4_method {run.context['mean4_method']!r} is not a number")
+    return METHOD_OF_VERSION.get(min(run.version, max(METHOD_OF_VERSION)), 1)
+
+
+def settled_within(run):
+    """The tolerance a point's interval must be within to settle."""
+    try:
+        return float(run.context.get("settled_within", SETTLED_WITHIN))
+    except ValueError:
+        return SETTLED_WITHIN
+
+
+def t_quantile(degrees_of_freedom, confidence=CONFIDENCE):
+    """The t with P(|T| < t) = confidence for Student's distribution with this
+    many degrees of freedom (a whole number, at least 1): bisection on the
+    closed form of the distribution (Abramowitz and Stegun 26.7.3-4)."""
+    nu = degrees_of_freedom
+
+    def inside(theta):  # P(|T| < sqrt(nu) tan theta)
+        s, c = math.sin(theta), math.cos(theta)
+        term, total = 1.0, 1.0
+        for j in range(1, (nu - 2) // 2 + 1 if nu % 2 == 0 else (nu - 3) // 2 + 1):
+            term *= c * c * ((2 * j - 1) / (2 * j) if nu % 2 == 0 else 2 * j / (2 * j + 1))
+            total += term
+        if nu % 2 == 0:
+            return s * total
+        return 2 / math.pi * (theta + (s * c * total if nu > 1 else 0))
+
+    low, high = 0.0, math.pi / 2
+    for _ in range(60):
+        mid = (low + high) / 2
+        low, high = (mid, high) if inside(mid) < confidence else (low, mid)
+    return math.sqrt(nu) * math.tan((low + high) / 2)
+
+
+def mean_interval(values, confidence=CONFIDENCE):
+    """(mean, low, high): Student's t interval of the mean of independent
+    values; the mean and NaNs for fewer than two."""
+    mean = statistics.fmean(values)
+    if len(values) < 2:
+        return mean, math.nan, math.nan
+    half = t_quantile(len(values) - 1, confidence) * statistics.stdev(values) / math.sqrt(
+        len(values))
+    return mean, mean - half, mean + half
 
 
 def benchmark_key(benchmark):
@@ -221,8 +311,12 @@ def medians(run):
             continue
         for name, value in values.items():
             samples[key][name].append(value)
-    results = {key: {name: across_repetitions(name)(v) for name, v in series.items()}
-               for key, series in samples.items()}
+    if method(run) >= 4:
+        results = {key: replicated(series, settled_within(run))
+                   for key, series in samples.items()}
+    else:
+        results = {key: {name: across_repetitions(name)(v) for name, v in series.items()}
+                   for key, series in samples.items()}
     for key, values in aggregated.items():
         results.setdefault(key, values)
     for key, values in results.items():
@@ -253,6 +347,27 @@ def across_repetitions(counter):
     if counter.endswith("_lo"):
         return min
     return statistics.median
+
+
+def replicated(series, tolerance):
+    """A point's values from its repetitions, each a replicate of the whole
+    measurement on a placement of its own (method 4 on): x_limit, x_model
+    and the time per call (ms, call_ms) are the repetitions' means, with
+    Student's t interval over them as _lo and _hi, assuming the repetitions
+    independent; the point settled where x_limit's half-width, as a share of
+    it, is within the tolerance; every other counter is the repetitions'
+    median. "repetitions" says how many there were."""
+    values = {name: statistics.median(v) for name, v in series.items()}
+    for name in REPLICATED:
+        if name in series:
+            values[name], values[name + "_lo"], values[name + "_hi"] = mean_interval(series[name])
+    values["ms"] = values.get("call_ms", values["ms"])
+    values["repetitions"] = len(series["ms"])
+    if "x_limit" in series:
+        half_width = (values["x_limit_hi"] - values["x_limit_lo"]) / 2 / values["x_limit"]
+        values["x_limit_half_width"] = half_width
+        values["stable"] = 1 if half_width <= tolerance else 0
+    return values
 
 
 def model_ms(compute_ms, pattern_ms):

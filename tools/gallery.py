@@ -187,7 +187,7 @@ def summary_row(processor, run_folder):
     cells.append(f"{settled[0]} of {settled[1]}" if settled else "–")
     cells.append(", ".join(f"{n} {size_text(s)}" for n, s in explorer_json.caches(run))
                  or "none recorded")
-    cells.append(str(run.version))
+    cells.append(f"{explorer_json.method(run)}, {run.version}")
     return "| " + " | ".join(cells) + " |"
 
 
@@ -205,12 +205,15 @@ SIMD library (Highway) and by a compiler's vectoriser, and the fastest all-core
 variant, each with its time per call and `x_limit`; how many one-core points the
 model holds within 15 % ("recomputed" for runs from before the explorer paired its
 roofs, whose model the tools rebuild from unpaired medians); how many one-core points
-settled, their `x_limit` known within 2 % (runs from version 3 on, which measure until
-they do); the data caches the run used; and the run's
-[format version](../docs/explorer.md#the-json), which also says what its limit is.
+settled, their `x_limit` known within 2 %: from method 4 on, by the 95 % interval of
+their mean over the repetitions, in methods 2 and 3 by each repetition's own interval
+of its pairs, which the repetitions' disagreement showed too narrow; the data caches
+the run used; and the run's [method](../docs/explorer.md#the-methods), which says what
+its figures mean, and its [format version](../docs/explorer.md#the-json). Runs of
+different methods are not compared.
 """
 COLUMNS = ("processor", "run", "program (ms)", "hand-written", "library", "compiler",
-           "all cores", "model within 15 %", "settled", "caches", "version")
+           "all cores", "model within 15 %", "settled", "caches", "method, format")
 
 
 def newest_against_previous(processor, runs):

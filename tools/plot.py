@@ -8,15 +8,16 @@
     measured against and a mark where the working set outgrows each cache;
 every variant coloured by its instruction set (the reference, the compilers'
 and the library's by their own colours), one core solid and all cores
-dashed, two rows a pass in squares, and each time's 95 % interval as an
-error bar where the run has one. Then prints, as Markdown, what bounds each
-variant, how well the model holds, and how many points settled, with those
-that did not (report.py).
+dashed, two rows a pass in squares, and each time's interval as an error
+bar where the run has one, the legend saying which (interval_meaning). Then
+prints, as Markdown, what bounds each variant, how well the model holds,
+and how many points settled, with those that did not (report.py).
 
     /usr/bin/python3 tools/plot.py results.json roofline.png
 
 The command that makes results.json is in docs/explorer.md. Every figure is
-the median over the repetitions. A variant is drawn against the limit
+the point's as explorer_json reads it: from method 4 on the mean over the
+repetitions, before it their median. A variant is drawn against the limit
 measured in the same iterations as its own calls (limit_ms, x_limit), not
 against the limit benchmark's separate median: bandwidth on a shared machine
 drifts between the two. Takes the JSON with every repetition or with
@@ -78,9 +79,20 @@ def gigapixels(side, r):
     return side * side / (r["ms"] * 1e-3) / 1e9
 
 
+def interval_meaning(run):
+    """What the run's error bars are, in the legend's words; "" where it has
+    none (before method 2)."""
+    method = explorer_json.method(run)
+    if method >= 4:
+        return "bars: 95 % interval of the mean over the repetitions"
+    if method >= 2:
+        return "bars: from the lowest repetition's pair interval to the highest's"
+    return ""
+
+
 def interval_errors(side, r):
-    """(below, above) the point's rate: its time's 95 % interval as
-    gigapixels a second, where the run has one (version 3 on)."""
+    """(below, above) the point's rate: its time's interval as gigapixels a
+    second, where the run has one (method 2 on; interval_meaning)."""
     if "call_ms_lo" not in r or "call_ms_hi" not in r or r["call_ms_lo"] <= 0:
         return 0.0, 0.0
     rate = gigapixels(side, r)
@@ -120,7 +132,7 @@ def draw_full_image(axes, run, results, variants, full_side):
     bars = sorted(((name, results[(name, full_side)]) for name in variants
                    if (name, full_side) in results), key=lambda item: -item[1]["ms"])
     names = [name for name, _ in bars]
-    # The time's 95 % interval, where the run has one.
+    # The time's interval, where the run has one.
     errors = [[r["ms"] - r.get("call_ms_lo", r["ms"]) for _, r in bars],
               [r.get("call_ms_hi", r["ms"]) - r["ms"] for _, r in bars]]
     axes.barh(names, [r["ms"] for _, r in bars], color=[colour(variants[n]) for n in names],
@@ -128,7 +140,7 @@ def draw_full_image(axes, run, results, variants, full_side):
               edgecolor="white", xerr=errors, error_kw={"elinewidth": 0.8, "capsize": 2})
     axes.scatter([r.get("limit_ms", float("nan")) for _, r in bars], names, marker="|", s=200,
                  color="black", zorder=3,
-                 label="its limit, paired (the fastest copy from version 3)")
+                 label="its limit, paired (the fastest copy from method 2)")
     for name, r in bars:
         bound = f", {r['bound']}-bound" if r.get("bound") else ""
         axes.text(r["ms"], name, f" {r['ms']:.1f} ms, {r.get('x_limit', 0):.2f}× limit{bound}",
@@ -138,7 +150,7 @@ def draw_full_image(axes, run, results, variants, full_side):
             axes.barh(name, 0)
             axes.text(0, name, "  " + message, va="center", fontsize=7)
     axes.tick_params(axis="y", labelsize=7)
-    axes.set_xlabel(f"ms per call, {full_side} × {full_side} (median)")
+    axes.set_xlabel(f"ms per call, {full_side} × {full_side}")
     axes.set_title("Full image: fastest on top", fontsize=10)
     axes.margins(x=0.65)
     axes.legend(fontsize=7, loc="lower right")
@@ -157,7 +169,7 @@ def draw_panel(axes, results, variants, copies, stores, flow_column):
     axes.set_title(f"{title}, {stores} stores", fontsize=10)
 
 
-def legend_handles(variants):
+def legend_handles(variants, run):
     from matplotlib.lines import Line2D
     from matplotlib.patches import Patch
     order = list(KERNEL_COLOURS) + list(SET_COLOURS)
@@ -176,6 +188,9 @@ def legend_handles(variants):
                 Line2D([], [], color=LIMIT_COLOURS["streaming"], linewidth=3,
                        label="streaming widening copy"),
                 Line2D([], [], color="gray", linestyle="-.", label="working set = a cache")]
+    if interval_meaning(run):
+        handles.append(Line2D([], [], color="black", marker="|", markersize=8, linestyle="",
+                              label=interval_meaning(run)))
     return handles
 
 
@@ -210,17 +225,22 @@ def draw_chart(run, png_path):
             mark_caches(axes, sides, run)
             axes.set_yscale("log")
             if index == 0:
-                axes.set_ylabel("gigapixels per second (median)")
+                axes.set_ylabel("gigapixels per second")
             if row == 1:
                 axes.set_xlabel("image side (pixels)")
-    handles = legend_handles(variants)
+    handles = legend_handles(variants, run)
     fig.legend(handles=handles, loc="lower center", ncol=min(len(handles), 8), fontsize=9,
                frameon=False)
     fig.suptitle(f"mean4_explore: each variant against the memory limits, by data flow and store "
                  f"kind ({run.context.get('date', '')[:10]}; hatched bars: streaming stores)",
                  fontsize=12)
-    fig.savefig(png_path, dpi=90)
-    plt.close(fig)
+    try:
+        fig.savefig(png_path, dpi=90)
+    except OSError as error:
+        error.filename = error.filename or png_path
+        raise
+    finally:
+        plt.close(fig)
 
 
 def main(arguments):

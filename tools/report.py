@@ -12,8 +12,11 @@ BELOW_LIMIT = 0.97
 # probe moves a few percent with its clock, another thread takes a quarter.
 SHARED_CORE = 0.9
 # Settled points whose repetitions reach this far from their median moved
-# with the machine between the repetitions.
+# with the machine between the repetitions (before method 4).
 REPETITIONS_APART = 0.05
+# The clock read by additions this far from the one read by multiplications
+# is not the clock.
+CLOCKS_APART = 0.1
 TABLE_SIDES = (256, 1024)
 
 
@@ -85,7 +88,7 @@ def model_report(results, variants):
 
 def stability(results, variants):
     """(one-core points that settled, one-core points that say): from runs
-    that measure until a point settles (version 3 on), else None."""
+    that measure until a point settles (method 2 on), else None."""
     points = [r for (name, _), r in results.items()
               if "stable" in r and name in variants and variants[name].cores == "one"]
     if not points:
@@ -99,27 +102,44 @@ def span(r):
     return max(r["x_limit"] - r["x_limit_lo"], r["x_limit_hi"] - r["x_limit"]) / r["x_limit"]
 
 
-def stability_report(results, variants):
-    """How many points settled, each that did not with its interval's width,
-    the settled points whose repetitions lie apart, and each settled point
-    below BELOW_LIMIT of its limit: a finding, since then a copy faster than
-    the limit exists."""
+def settled_rule(run):
+    """What "settled" means in the run, in words: from method 4 on, the 95 %
+    interval over the repetitions; before, every repetition's own."""
+    within = f"{explorer_json.settled_within(run):.0%}"
+    if explorer_json.method(run) >= 4:
+        return (f"settled: the 95 % interval of their mean over the repetitions (Student's t) "
+                f"within {within}")
+    return f"settled within {within} in every repetition, by the interval of its own pairs"
+
+
+def stability_report(results, variants, run):
+    """How many points settled, and by which rule (the run's method), each
+    that did not with its interval's half-width; before method 4, the
+    settled points whose repetitions lie apart; and each settled point below
+    BELOW_LIMIT of its limit: a finding, since then a copy faster than the
+    limit exists."""
     counted = stability(results, variants)
     if counted is None:
         return ""
+    replicated = explorer_json.method(run) >= 4
     stable, total = counted
     unstable = sorted((name, side, r) for (name, side), r in results.items()
                       if name in variants and r.get("stable", 1) < 0.5)
-    lines = [f"{stable} of {total} one-core points settled within 2 % ({stable / total:.0%})"
-             + ("; these did not, with the half-width of their interval:" if unstable else ".")]
+    rule = settled_rule(run)
+    lines = [f"{stable} of {total} one-core points {rule} ({stable / total:.0%})"
+             + ("; these points, on one core or all, did not, with the half-width of their "
+                "interval:" if unstable else ".")]
     lines += [f"- `{n}/{s}` ±{r.get('x_limit_half_width', float('nan')):.1%} "
-              f"(x_limit {r['x_limit']:.2f}, {r.get('pairs', 0):.0f} pairs)"
+              f"(x_limit {r['x_limit']:.2f}, "
+              + (f"{r.get('repetitions', 0)} repetitions)" if replicated
+                 else f"{r.get('pairs', 0):.0f} pairs)")
               for n, s, r in unstable]
     # Settled in every repetition, yet the repetitions apart: the machine
-    # moved between them.
-    apart = sorted((name, side, r) for (name, side), r in results.items()
-                   if name in variants and r.get("stable", 0) >= 0.5
-                   and "x_limit_lo" in r and span(r) > REPETITIONS_APART)
+    # moved between them. From method 4 on the interval takes that in.
+    apart = [] if replicated else sorted(
+        (name, side, r) for (name, side), r in results.items()
+        if name in variants and r.get("stable", 0) >= 0.5
+        and "x_limit_lo" in r and span(r) > REPETITIONS_APART)
     if apart:
         lines += ["", f"Settled points whose repetitions lie more than {REPETITIONS_APART:.0%} "
                   "from their median, as the interval spanning them says: the machine moved "
@@ -156,13 +176,58 @@ def core_report(run):
     return "\n".join(lines)
 
 
+def order_report(results, variants):
+    """Whether the two orders within the pairs, call first and copies first,
+    gave the same x_limit within each point's interval (method 4 on, which
+    alternates them); "" for older runs, whose order was fixed."""
+    points = sorted((name, side, r) for (name, side), r in results.items()
+                    if name in variants and "x_limit_call_first" in r and "x_limit_lo" in r
+                    and r.get("repetitions", 0) >= 2)
+    if not points:
+        return ""
+    apart = [(n, s, r) for n, s, r in points
+             if not all(r["x_limit_lo"] <= r[order] <= r["x_limit_hi"]
+                        for order in ("x_limit_call_first", "x_limit_copies_first"))]
+    ratios = sorted(r["x_limit_call_first"] / r["x_limit_copies_first"] for _, _, r in points)
+    lines = [f"The two orders within the pairs, call first and copies first: each point's "
+             f"x_limit in call-first pairs over copies-first ones ranged from {ratios[0]:.3f} to "
+             f"{ratios[-1]:.3f} (median {ratios[len(ratios) // 2]:.3f}); at "
+             f"{len(points) - len(apart)} of {len(points)} points both lie within the point's "
+             "interval" + ("; at these one does not, and each round weighs both alike:"
+                           if apart else ".")]
+    lines += [f"- `{n}/{s}` x_limit {r['x_limit']:.3f} ({r['x_limit_lo']:.3f}–"
+              f"{r['x_limit_hi']:.3f}); call first {r['x_limit_call_first']:.3f}, copies first "
+              f"{r['x_limit_copies_first']:.3f}" for n, s, r in apart]
+    return "\n".join(lines)
+
+
+def clock_report(results, variants):
+    """How the clock read by additions (core_ghz) stood to the clock read by
+    multiplications beside it, and the points where they were more than
+    CLOCKS_APART apart (version 5 on, x86-64)."""
+    points = sorted((r["core_ghz"] / r["core_ghz_by_multiplies"], name, side)
+                    for (name, side), r in results.items()
+                    if name in variants and r.get("core_ghz_by_multiplies", 0) > 0)
+    if not points:
+        return ""
+    apart = [(ratio, n, s) for ratio, n, s in points if abs(ratio - 1) > CLOCKS_APART]
+    lines = [f"The clock read by additions over the clock read by multiplications beside it: "
+             f"{points[0][0]:.3f} to {points[-1][0]:.3f} over {len(points)} points"
+             + (f"; more than {CLOCKS_APART:.0%} apart at {len(apart)}, where core_ghz is not "
+                "the clock:" if apart else f", within {CLOCKS_APART:.0%} at every one.")]
+    lines += [f"- `{n}/{s}` ×{ratio:.2f}" for ratio, n, s in apart]
+    return "\n".join(lines)
+
+
 def report(run):
     """The run's tables: what bounds each variant at sides 256, 1024 and the
     largest, the model's accuracy, where the run measured until its points
-    settled, how many did, and where it probed the core, what it gave."""
+    settled, how many did, the two orders within the pairs, the two clocks,
+    and where it probed the core, what it gave."""
     results = explorer_json.medians(run)
     variants, _ = explorer_json.facts(run)
     sides = TABLE_SIDES + (max((side for _, side in results), default=0),)
     parts = [bound_table(results, variants, sides), model_report(results, variants),
-             stability_report(results, variants), core_report(run)]
+             stability_report(results, variants, run), order_report(results, variants),
+             clock_report(results, variants), core_report(run)]
     return "\n\n".join(part for part in parts if part)

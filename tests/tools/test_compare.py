@@ -128,15 +128,23 @@ class Refusals(unittest.TestCase):
             compare.compare(make_run({("a", 256): NOISE}), make_run({("b", 256): NOISE}))
         self.assertIn("share no point", str(refusal.exception))
 
-    def test_runs_under_other_limits_are_refused_unless_forced(self):
-        old = make_run({("a", 256): NOISE})
-        new = make_run({("a", 256): NOISE})
-        new = explorer_json.Run(new.path, new.benchmarks, {"mean4_json_version": "3",
-                                                           "limit_definition": "fastest"}, 3)
-        with self.assertRaises(explorer_json.Unusable) as refusal:
-            compare.compare(old, new)
-        self.assertIn("--force", str(refusal.exception))
-        self.assertEqual(len(compare.compare(old, new, force=True).points), 1)
+    def test_runs_of_other_methods_are_refused_by_number_unless_forced(self):
+        # The pause of method 3 changed what the limits mean, and not their
+        # definition's words: the number tells them apart.
+        def of(method, version):
+            run = make_run({("a", 256): NOISE})
+            context = {"mean4_json_version": str(version), "limit_definition": "fastest",
+                       **({"mean4_method": str(method)} if method else {})}
+            return explorer_json.Run(run.path, run.benchmarks, context, version)
+        for old, new in ((of(None, 3), of(None, 4)), (of(None, 4), of(4, 5))):
+            with self.subTest(methods=(explorer_json.method(old), explorer_json.method(new))):
+                with self.assertRaises(explorer_json.Unusable) as refusal:
+                    compare.compare(old, new)
+                self.assertIn("different methods", str(refusal.exception))
+                self.assertIn("--force", str(refusal.exception))
+                self.assertEqual(len(compare.compare(old, new, force=True).points), 1)
+        self.assertEqual(len(compare.compare(of(4, 5), of(4, 6)).points), 1,
+                         "a newer format of the same method compares")
 
     def test_runs_of_the_old_and_the_new_limit_do_not_compare(self):
         with self.assertRaises(explorer_json.Unusable):

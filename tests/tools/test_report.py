@@ -65,8 +65,9 @@ class Stability(unittest.TestCase):
     def test_unsettled_points_are_listed_and_settled_ones_below_the_limit_are_findings(self):
         run = explorer_json.Run("x", [self.point("a", 1, 1.10), self.point("b", 0, 0.90),
                                       self.point("c", 1, 0.95)], {"mean4_json_version": "3"}, 3)
-        text = report.stability_report(explorer_json.medians(run), explorer_json.facts(run)[0])
-        self.assertIn("2 of 3 one-core points settled", text)
+        text = report.stability_report(explorer_json.medians(run), explorer_json.facts(run)[0],
+                                       run)
+        self.assertIn("2 of 3 one-core points settled within 2% in every repetition", text)
         self.assertIn("- `b/256` ±5.0% (x_limit 0.90, 40 pairs)", text)
         self.assertIn("- `c/256` x_limit 0.95 against row_pairs", text)
         self.assertNotIn("`b/256` x_limit", text, "an unsettled point is no finding")
@@ -79,7 +80,8 @@ class Stability(unittest.TestCase):
                                       repetition("a", 1.3), repetition("b", 1.0),
                                       repetition("b", 1.02), repetition("b", 1.03)],
                                 {"mean4_json_version": "4"}, 4)
-        text = report.stability_report(explorer_json.medians(run), explorer_json.facts(run)[0])
+        text = report.stability_report(explorer_json.medians(run), explorer_json.facts(run)[0],
+                                       run)
         self.assertIn("2 of 2 one-core points settled", text)
         self.assertIn("- `a/256` x_limit 1.02 (0.99–1.31)", text)
         self.assertNotIn("`b/256`", text, "three repetitions within 3 % agree")
@@ -87,7 +89,62 @@ class Stability(unittest.TestCase):
     def test_runs_that_did_not_measure_until_settled_say_nothing_of_it(self):
         run = explorer_json.load(tools_path.fixture("version2.json"))
         self.assertEqual(report.stability_report(explorer_json.medians(run),
-                                                 explorer_json.facts(run)[0]), "")
+                                                 explorer_json.facts(run)[0], run), "")
+
+
+def repetitions(name, x_limits, **counters):
+    """Method 4 repetitions of point name/256, one for each x_limit, each with
+    the counters given (a value, or a list with one value a repetition)."""
+    rows = []
+    for i, x in enumerate(x_limits):
+        row = {"name": f"{name}/256/iterations:1/manual_time", "run_type": "iteration",
+               "real_time": 1.0, "time_unit": "ms", "x_limit": x, "stable": 1, "pairs": 20,
+               "label": f"vs limit_cached, kernel={name}, cores=one, written_by=hand, "
+                        "flow=words, stores=cached, rows_per_pass=1, isa=AVX2"}
+        row.update({k: v[i] if isinstance(v, list) else v for k, v in counters.items()})
+        rows.append(row)
+    return rows
+
+
+def method4(*rows):
+    run = explorer_json.Run("x", [r for group in rows for r in group],
+                            {"mean4_json_version": "5", "mean4_method": "4"}, 5)
+    return explorer_json.medians(run), explorer_json.facts(run)[0], run
+
+
+class Replicated(unittest.TestCase):
+    def test_settled_is_said_by_the_interval_over_the_repetitions(self):
+        results, variants, run = method4(
+            repetitions("a", [1.0, 1.01, 0.99, 1.0, 1.005, 0.995]),
+            repetitions("b", [1.0, 1.2, 0.9, 1.1, 1.0, 0.95]))
+        text = report.stability_report(results, variants, run)
+        self.assertIn("1 of 2 one-core points settled: the 95 % interval of their mean over the "
+                      "repetitions (Student's t) within 2%", text)
+        self.assertIn("- `b/256` ±", text)
+        self.assertIn("6 repetitions)", text)
+        self.assertNotIn("lie more than", text, "the interval already takes the spread in")
+
+    def test_an_order_outside_the_points_interval_is_listed(self):
+        results, variants, _ = method4(
+            repetitions("a", [1.0, 1.01, 0.99, 1.0], x_limit_call_first=1.002,
+                        x_limit_copies_first=0.998),
+            repetitions("b", [1.0, 1.01, 0.99, 1.0], x_limit_call_first=1.05,
+                        x_limit_copies_first=0.95))
+        text = report.order_report(results, variants)
+        self.assertIn("at 1 of 2 points both lie within the point's interval", text)
+        self.assertIn("- `b/256` x_limit 1.000", text)
+        self.assertIn("call first 1.050, copies first 0.950", text)
+        self.assertNotIn("`a/256`", text)
+        self.assertEqual(report.order_report(*method4(repetitions("c", [1.0, 1.0]))[:2]), "",
+                         "runs without the orders say nothing of them")
+
+    def test_a_clock_by_additions_far_from_the_multiplications_is_listed(self):
+        results, variants, _ = method4(
+            repetitions("a", [1.0, 1.0], core_ghz=3.60, core_ghz_by_multiplies=3.65),
+            repetitions("b", [1.0, 1.0], core_ghz=13.7, core_ghz_by_multiplies=3.9))
+        text = report.clock_report(results, variants)
+        self.assertIn("0.986 to 3.513 over 2 points; more than 10% apart at 1", text)
+        self.assertIn("- `b/256` ×3.51", text)
 
 
 class CoreReport(unittest.TestCase):
