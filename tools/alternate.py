@@ -19,6 +19,8 @@ import subprocess
 import sys
 import tempfile
 
+import output
+
 
 def run_once(explorer, benchmark_filter, min_time, extra):
     """One run of an explorer, its JSON as a dict."""
@@ -69,9 +71,11 @@ def main():
         both = runs[options.old_explorer]
         runs = {"old": both[0::2], "new": both[1::2]}
         builds = ["old", "new"]
-    for explorer, path in zip(builds, options.out):
-        with open(path, "w") as f:
-            json.dump(merge(runs[explorer]), f, indent=1)
+    try:
+        for explorer, path in zip(builds, options.out):
+            output.write_text(path, json.dumps(merge(runs[explorer]), indent=1))
+    except OSError as error:
+        output.fail("alternate.py", error)
 
 
 if __name__ == "__main__":

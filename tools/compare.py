@@ -30,8 +30,9 @@ within a run for the whole noise and misses the host's drift between runs.
 
 Prints Markdown. Exit status: 0; 1 with --fail-if-slower when a variant it
 names got slower; 2 when the runs cannot be compared (a file that is not the
-explorer's JSON, two runs that share no point, or runs made under different
-limit definitions, unless --force).
+explorer's JSON, two runs that share no point, or runs measured by different
+methods, whose figures mean different things, unless --force); 4 when its
+output cannot be written.
 
 Needs scipy (Debian: python3-scipy).
 """
@@ -46,6 +47,7 @@ from dataclasses import dataclass, field
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import explorer_json  # noqa: E402
+import output  # noqa: E402
 import report  # noqa: E402
 
 ALPHA = 0.05
@@ -306,7 +308,7 @@ def main(arguments=None):
     except ImportError:
         print("compare.py: needs scipy (Debian package python3-scipy)", file=sys.stderr)
         return 2
-    print(markdown(comparison, options.changed_only))
+    output.say("compare.py", markdown(comparison, options.changed_only))
     if options.fail_if_slower:
         slower = [p for p in comparison.points if p.verdict == "slower"
                   and re.search(options.fail_if_slower, p.name)]

@@ -20,6 +20,9 @@ results/README.md and nothing else. `redraw` draws charts and tables again,
 of every run or of the runs named, for when the chart itself changes.
 Figures are never edited by hand: a new run is a new folder.
 
+Exit status: 0; 1 for a run it cannot use; 4 when a file or its own report
+cannot be written (a run half filed is taken out again).
+
 Needs matplotlib (Debian: python3-matplotlib) to add or redraw.
 """
 import argparse
@@ -33,6 +36,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import compare  # noqa: E402
 import explorer_json  # noqa: E402
+import output  # noqa: E402
 import plot  # noqa: E402
 import report  # noqa: E402
 
@@ -93,8 +97,7 @@ def draw(run_folder):
     """A filed run's chart and tables, from its JSON."""
     run = explorer_json.load(os.path.join(run_folder, "results.json"))
     plot.draw_chart(run, os.path.join(run_folder, "roofline.png"))
-    with open(os.path.join(run_folder, "tables.md"), "w") as f:
-        f.write(report.report(run) + "\n")
+    output.write_text(os.path.join(run_folder, "tables.md"), report.report(run) + "\n")
 
 
 def file_json(json_path, filed_path):
@@ -106,9 +109,7 @@ def file_json(json_path, filed_path):
     executable = results.get("context", {}).get("executable")
     if isinstance(executable, str):
         results["context"]["executable"] = os.path.basename(executable)
-    with open(filed_path, "w") as f:
-        json.dump(results, f, indent=2)
-        f.write("\n")
+    output.write_text(filed_path, json.dumps(results, indent=2) + "\n")
 
 
 def add(gallery, json_path, program_path, instructions_path):
@@ -126,8 +127,7 @@ def add(gallery, json_path, program_path, instructions_path):
         for path, name in ((program_path, "mean4.txt"), (instructions_path, "instructions.md")):
             if path:
                 shutil.copyfile(path, os.path.join(folder, name))
-        with open(os.path.join(folder, "machine.md"), "w") as f:
-            f.write(machine_page(run))
+        output.write_text(os.path.join(folder, "machine.md"), machine_page(run))
         draw(folder)
     except (OSError, explorer_json.Unusable):
         shutil.rmtree(folder)
@@ -259,8 +259,7 @@ def summary(gallery):
         page += ["", "Each processor's newest run against the one before it "
                  "([tools/compare.py](../docs/explorer.md#comparing-two-runs)):", ""] + comparisons
     page += ["", "The newest run of each processor:"] + charts
-    with open(os.path.join(gallery, "README.md"), "w") as f:
-        f.write("\n".join(page) + "\n")
+    output.write_text(os.path.join(gallery, "README.md"), "\n".join(page) + "\n")
     return f"wrote {os.path.relpath(os.path.join(gallery, 'README.md'))}: {len(rows)} runs"
 
 
@@ -287,14 +286,17 @@ def main():
     arguments = parser.parse_args()
     try:
         if arguments.command == "add":
-            print(add(arguments.gallery, arguments.json, arguments.program,
-                      arguments.instructions))
+            done = add(arguments.gallery, arguments.json, arguments.program,
+                       arguments.instructions)
         elif arguments.command == "summary":
-            print(summary(arguments.gallery))
+            done = summary(arguments.gallery)
         else:
-            print(redraw(arguments.gallery, arguments.runs))
+            done = redraw(arguments.gallery, arguments.runs)
     except explorer_json.Unusable as reason:
         sys.exit(f"gallery.py: {reason}")
+    except OSError as error:
+        output.fail("gallery.py", error)
+    output.say("gallery.py", done)
 
 
 if __name__ == "__main__":

@@ -23,7 +23,7 @@ against the limit benchmark's separate median: bandwidth on a shared machine
 drifts between the two. Takes the JSON with every repetition or with
 aggregates only, of any format version (explorer_json.py), and draws
 whatever sizes the run has. A file it cannot use is refused with one line
-and exit status 1.
+and exit status 1; a chart or report it cannot write, with exit status 4.
 
 Needs matplotlib (Debian: python3-matplotlib).
 """
@@ -33,6 +33,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import explorer_json  # noqa: E402
+import output  # noqa: E402
 import report  # noqa: E402
 
 # Hand-written kernels by instruction set, on either architecture; the
@@ -249,9 +250,11 @@ def main(arguments):
     try:
         run = explorer_json.load(arguments[0])
         draw_chart(run, arguments[1])
-        print(report.report(run))
     except explorer_json.Unusable as reason:
         sys.exit(f"plot.py: {reason}")
+    except OSError as error:
+        output.fail("plot.py", error)
+    output.say("plot.py", report.report(run))
 
 
 if __name__ == "__main__":

@@ -25,6 +25,7 @@
 //                  sooner (default 0.25); how sure the point is comes from
 //                  its repetitions (--benchmark_repetitions).
 #include "benchmarks.h"
+#include "checked_output.h"
 #include "mean4.h"
 #include "memory_limits.h"
 #include "run_context.h"
@@ -33,11 +34,14 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -142,21 +146,64 @@ bool take_own_options(int& argc, char** argv, Session& session)
     return true;
 }
 
+// The value of a Google Benchmark option of the form --name=value, the last
+// given; "" where it is absent.
+std::string option_value(int argc, char** argv, const char* prefix)
+{
+    std::string value;
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0)
+            value = argv[i] + std::strlen(prefix);
+    return value;
+}
+
 } // namespace
 
+// Exit status: 0 when every result was written; 1 for an option it cannot
+// use; 4 when the report or the results could not be written.
 int main(int argc, char** argv)
 {
     Session session;
     if (!take_own_options(argc, argv, session))
         return 1;
+    const std::string out = option_value(argc, argv, "--benchmark_out=");
+    const std::string out_format = option_value(argc, argv, "--benchmark_out_format=");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    std::unique_ptr<benchmark::BenchmarkReporter> results_reporter =
+        file_reporter(out_format.empty() ? "json" : out_format);
+    if (!results_reporter) {
+        std::fprintf(stderr,
+                     "mean4_explore: --benchmark_out_format=%s: the explorer writes "
+                     "json, which the tools read, or console\n",
+                     out_format.c_str());
+        return 1;
+    }
+    // Before anything is measured: a file that cannot be written would lose
+    // the whole run.
+    if (const std::string why = out.empty() ? "" : cannot_write(out); !why.empty()) {
+        std::fprintf(stderr, "mean4_explore: %s\n", why.c_str());
+        return 4;
+    }
+    // A reader that has gone is a failed write, said as such, not a silent
+    // death by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     session.caches = find_caches();
     describe_run(session);
     register_benchmarks(session);
-    benchmark::RunSpecifiedBenchmarks();
+    Checked_reporter display(nullptr, "standard output");
+    std::unique_ptr<Checked_reporter> file;
+    if (!out.empty())
+        file = std::make_unique<Checked_reporter>(std::move(results_reporter), out);
+    benchmark::RunSpecifiedBenchmarks(&display, file.get());
     warn_of_the_run(session);
     benchmark::Shutdown();
-    return 0;
+    int status = 0;
+    for (const Checked_reporter* reporter : {&display, file.get()})
+        if (reporter != nullptr && !reporter->failure().empty()) {
+            std::fprintf(stderr, "mean4_explore: %s\n", reporter->failure().c_str());
+            status = 4;
+        }
+    return status;
 }
