@@ -3,8 +3,8 @@
 #include "benchmark.h"
 
 #include "mean4.h"
+#include "mean4_compare.h"
 #include "platform.h"
-#include "verify.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -138,7 +138,9 @@ int time_variant(const Mean4_kernel& variant, bool is_reference, const Buffers& 
                         debugger_attached() ? debugger_break : nullptr);
     if (difference.differing_words == 0)
         return EXIT_OK;
-    print_difference(stderr, variant.report_label, difference);
+    char text[256];
+    format_difference(text, sizeof text, variant.report_label, difference);
+    std::fprintf(stderr, "mean4: %s\n", text);
     return EXIT_WRONG_RESULT;
 }
 

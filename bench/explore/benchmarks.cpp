@@ -9,10 +9,10 @@
 #include "compute_roof.h"
 #include "machine_state.h"
 #include "mean4.h"
+#include "mean4_compare.h"
 #include "memory_limits.h"
 #include "pairing.h"
 #include "tsc.h"
-#include "verify.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,7 @@
-#include "verify.h"
+#include "mean4_compare.h"
 
 #include <cinttypes>
+#include <cstdio>
 
 Result_difference compare_results(const uint32_t* ref_out, const uint32_t* vec_out, size_t width,
                                   size_t height, void (*on_difference)())
@@ -32,11 +33,4 @@ int format_difference(char* text, size_t size, const char* variant,
                          difference.differing_words == 1 ? "" : "s", difference.first_x,
                          difference.first_y, difference.reference_word, variant,
                          difference.variant_word);
-}
-
-void print_difference(FILE* stream, const char* variant, const Result_difference& difference)
-{
-    char text[256];
-    format_difference(text, sizeof text, variant, difference);
-    std::fprintf(stream, "mean4: %s\n", text);
 }

@@ -1,9 +1,9 @@
-// Word-by-word comparison of a vectorised result with the reference result.
+// Word-by-word comparison of a variant's result with the reference's: the
+// benchmark program's verification and the explorer's use the same.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 struct Result_difference {
     uint64_t differing_words; // 0 when the results are equal
@@ -22,6 +22,3 @@ Result_difference compare_results(const uint32_t* ref_out, const uint32_t* vec_o
 // snprintf writes it: "the AVX2 result differs from the reference in ...".
 int format_difference(char* text, size_t size, const char* variant,
                       const Result_difference& difference);
-
-// The same as one line on `stream`, after the program's name.
-void print_difference(FILE* stream, const char* variant, const Result_difference& difference);
