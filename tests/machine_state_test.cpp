@@ -160,10 +160,14 @@ TEST(Event_counters, AroundTheWorkTheTaskClockIsItsTimeOnOneThreadOrOnEvery)
     double all = 0;
     for (double seconds : each)
         all += seconds;
-    EXPECT_NEAR((team.counts()[task] - team_before) * 1e-9, all, 0.1 * all + 2e-3)
-        << "the team's group counts every thread";
-    EXPECT_NEAR((caller.counts()[task] - before) * 1e-9, each[0], 0.1 * each[0] + 2e-3)
-        << "the caller's counts the caller alone";
+    // Each thread also runs a little outside its spin (into and out of the
+    // region), which the group counts and the spin does not.
+    const double by_team = (team.counts()[task] - team_before) * 1e-9;
+    EXPECT_GE(by_team, 0.9 * all) << "the team's group counts every thread";
+    EXPECT_LE(by_team, 1.25 * all + 5e-3);
+    const double by_caller = (caller.counts()[task] - before) * 1e-9;
+    EXPECT_GE(by_caller, 0.9 * each[0]);
+    EXPECT_LT(by_caller, each[0] + 0.5 * (all - each[0])) << "the caller's counts it alone";
 }
 
 TEST(Event_counters, ASoftwareGroupCountsAroundALoopOrSaysWhyNot)
