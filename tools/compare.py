@@ -2,8 +2,9 @@
 """Did a change help? Compares two runs of the explorer, point by point:
 two commits on one machine, or one commit on two processors.
 
-    /usr/bin/python3 tools/compare.py OLD.json NEW.json [--metric time]
-        [--min-effect 0.02] [--fail-if-slower REGEX] [--force]
+    /usr/bin/python3 tools/compare.py OLD.json NEW.json
+        [--metric bound|x_limit|x_model|time] [--min-effect 0.02]
+        [--fail-if-slower REGEX] [--force]
 
 For every variant and side in both runs: the old and new figure with its
 spread, the ratio new / old, the Mann-Whitney U test's p-value over the
@@ -12,18 +13,25 @@ difference is both significant and at least the minimum effect (2 % by
 default); otherwise it is the same. Significant means p < 0.05 after Holm's
 correction for the number of points compared, so that comparing a hundred
 points does not call five of them changed by chance. Then the geometric
-mean of the ratios per group (hand-written, library, compiler, all cores)
-and over everything, and whether the runs' limits themselves moved. Where
+mean of the ratios per group (reference, hand-written, library, compiler,
+all cores) and over everything, and whether the runs' limits themselves
+moved; where no point can be called, one line that says so instead. Where
 both runs probed the core (format version 4 on), whether it gave the
 explorer as much throughput in both: a core that another hardware thread
 shared in one run slows throughput-bound points there, whatever the change
 did, and each such point says so.
 
-It compares x_limit by default: each call's time over the limit measured in
-the same iteration, which stays steady when the machine's memory speed
-drifts between runs; --metric time compares the time per call. A point
-whose repetitions are too few for the test to reach significance (three
-against three cannot go below p = 0.1) is "untested". Beside it the tool
+By default it judges each point by the figure its bound makes steady
+(--metric bound): x_limit, the call over the limit paired with it, where
+memory bounds the point in both runs, which divides out the memory's
+drift; x_model, the call over its own model, where compute bounds it in
+either, since a compute-bound call over a memory copy moves with whatever
+the shared caches do. A column says which. --metric x_limit, x_model or
+time takes one figure for every point. The U test is exact where the
+repetitions have no ties, so that more repetitions never call less; with
+ties it takes the normal approximation with a continuity correction. A
+point whose repetitions are too few for the test to reach significance
+(three against three cannot go below p = 0.1) is "untested". Beside it the tool
 says where the two runs' interquartile ranges of the pairs do not overlap
 ("quartiles apart"): a hint, not a verdict, since it takes the pairs' noise
 within a run for the whole noise and misses the host's drift between runs.
@@ -55,7 +63,9 @@ MIN_EFFECT = 0.02
 # How far the core's throughput must move between the runs to count: the
 # tenth the report holds a point to within one run.
 CORE_MOVED = 1 - report.SHARED_CORE
-GROUPS = ("hand-written", "library", "compiler", "all cores")
+GROUPS = ("reference", "hand-written", "library", "compiler", "all cores")
+# The figures a point can be judged by, and "bound", which picks one a point.
+METRICS = ("bound", "x_limit", "x_model", "time")
 
 
 @dataclass
@@ -63,6 +73,7 @@ class Point:
     name: str
     side: int
     group: str
+    figure: str          # "x_limit", "x_model" or "time": what old and new hold
     old: list            # the metric, one value a repetition
     new: list
     old_spread: tuple    # (low, high): the quartiles' range over the repetitions, or the values'
@@ -86,19 +97,30 @@ class Comparison:
     min_effect: float = MIN_EFFECT
 
 
-def repetitions(run, metric):
+def repetitions(run, figure):
     """{(name, side): [(value, q1, q3), ...]}, one entry a repetition of each
-    variant; q1 and q3 are None where the run has no quartiles of it."""
+    benchmark that has the figure ("x_limit", "x_model" or "time"); q1 and
+    q3 are None where the run has no quartiles of it."""
     found = defaultdict(list)
     for key, benchmark in explorer_json.measured(run):
         if benchmark.get("run_type") != "iteration":
             continue
-        if metric == "time":
+        if figure == "time":
             found[key].append((explorer_json.call_ms(benchmark), None, None))
-        elif "x_limit" in benchmark:
-            found[key].append((benchmark["x_limit"], benchmark.get("x_limit_q1"),
-                               benchmark.get("x_limit_q3")))
+        elif figure in benchmark:
+            found[key].append((benchmark[figure], benchmark.get(figure + "_q1"),
+                               benchmark.get(figure + "_q3")))
     return found
+
+
+def bound_figure(old, new):
+    """The figure a point's bound makes steady, from each run's values of it
+    (explorer_json.medians): x_limit where memory bounds it in both runs,
+    x_model where compute bounds it in either and both runs model it."""
+    modelled = "x_model" in old and "x_model" in new
+    if modelled and "compute" in (old.get("bound"), new.get("bound")):
+        return "x_model"
+    return "x_limit"
 
 
 def spread(values):
@@ -124,15 +146,25 @@ def quartiles_apart(point):
     return ""
 
 
+def u_test(old, new):
+    """The two-sided p of the Mann-Whitney U test: exact where the values
+    have no ties, as scipy gives it only for the smallest samples by itself
+    (from 9 against 9 it switched to the normal approximation, whose least p
+    is ten times the exact one's), else the normal approximation with a
+    continuity correction."""
+    from scipy.stats import mannwhitneyu
+    method = "exact" if len(set(old) | set(new)) == len(old) + len(new) else "asymptotic"
+    return float(mannwhitneyu(old, new, alternative="two-sided", method=method).pvalue)
+
+
 def judge(points, alpha, min_effect):
     """Each point's p, and its verdict: significant after Holm's correction
     over the points that could be tested, and at least min_effect."""
-    from scipy.stats import mannwhitneyu
     tested = []
     for point in points:
         n, m = len(point.old), len(point.new)
         if n >= 2 and m >= 2 and smallest_p(n, m) < alpha:
-            point.p = float(mannwhitneyu(point.old, point.new, alternative="two-sided").pvalue)
+            point.p = u_test(point.old, point.new)
             tested.append(point)
         else:
             point.verdict = "untested"
@@ -149,32 +181,46 @@ def judge(points, alpha, min_effect):
 def group(facts):
     if facts.cores == "all":
         return "all cores"
-    author = report.author(facts)
-    return "hand-written" if author == "reference" else author
+    return report.author(facts)
 
 
-def compare(old_run, new_run, metric="x_limit", alpha=ALPHA, min_effect=MIN_EFFECT, force=False):
+def can_call(comparison, alpha=ALPHA):
+    """Whether any point could be called at all: the least p its repetitions
+    allow below the strictest threshold of Holm's correction over the points
+    tested, alpha over their number."""
+    counts = [(len(p.old), len(p.new)) for p in comparison.points
+              if len(p.old) >= 2 and len(p.new) >= 2]
+    return any(smallest_p(n, m) < alpha / len(counts) for n, m in counts)
+
+
+def compare(old_run, new_run, metric="bound", alpha=ALPHA, min_effect=MIN_EFFECT, force=False):
     """The comparison of two runs; Unusable where they cannot be compared."""
     old_method, new_method = explorer_json.method(old_run), explorer_json.method(new_run)
     if not force and old_method != new_method:
         raise explorer_json.Unusable(
             f"the runs were measured by different methods ({old_method} against {new_method}), "
             "so their figures mean different things: --force compares them anyway")
-    old, new = repetitions(old_run, metric), repetitions(new_run, metric)
+    figures = ("x_limit", "x_model") if metric == "bound" else (metric,)
+    old = {f: repetitions(old_run, f) for f in figures}
+    new = {f: repetitions(new_run, f) for f in figures}
+    old_medians, new_medians = explorer_json.medians(old_run), explorer_json.medians(new_run)
     variants = {**explorer_json.facts(old_run)[0], **explorer_json.facts(new_run)[0]}
     # Variants only: the copies have times too, but they are what x_limit
     # divides by, and the limits' own drift is reported apart.
-    shared = sorted(key for key in set(old) & set(new) if key[0] in variants)
+    old_keys, new_keys = set(old[figures[0]]), set(new[figures[0]])
+    shared = sorted(key for key in old_keys & new_keys if key[0] in variants)
     if not shared:
         raise explorer_json.Unusable(f"{old_run.path} and {new_run.path} share no point "
                                      "(variant and side)")
     result = Comparison(metric, old_run, new_run, min_effect=min_effect)
-    result.new_points = sorted(set(new) - set(old))
-    result.gone_points = sorted(set(old) - set(new))
-    for name, side in shared:
-        o, n = old[(name, side)], new[(name, side)]
-        point = Point(name, side, group(variants[name]), [v for v, _, _ in o], [v for v, _, _ in n],
-                      spread(o), spread(n),
+    result.new_points = sorted(new_keys - old_keys)
+    result.gone_points = sorted(old_keys - new_keys)
+    for key in shared:
+        figure = (bound_figure(old_medians[key], new_medians[key]) if metric == "bound"
+                  else metric)
+        o, n = old[figure][key], new[figure][key]
+        point = Point(key[0], key[1], group(variants[key[0]]), figure, [v for v, _, _ in o],
+                      [v for v, _, _ in n], spread(o), spread(n),
                       statistics.median(v for v, _, _ in n) / statistics.median(v for v, _, _ in o))
         result.points.append(point)
     judge(result.points, alpha, min_effect)
@@ -187,7 +233,6 @@ def compare(old_run, new_run, metric="x_limit", alpha=ALPHA, min_effect=MIN_EFFE
     if probed:
         result.core = (statistics.median(old_core[(p.name, p.side)] for p in probed),
                        statistics.median(new_core[(p.name, p.side)] for p in probed))
-    old_medians, new_medians = explorer_json.medians(old_run), explorer_json.medians(new_run)
     copies = {**explorer_json.facts(old_run)[1], **explorer_json.facts(new_run)[1]}
     for key in sorted(set(old_medians) & set(new_medians)):
         if key[0] in copies and copies[key[0]].copy == "limit":
@@ -222,8 +267,25 @@ def run_name(run):
     return f"{commit} ({where}, {c.get('date', '')[:10]})"
 
 
-def figure(values, low_high):
+def figure_text(values, low_high):
     return f"{statistics.median(values):.3g} ({low_high[0]:.3g}–{low_high[1]:.3g})"
+
+
+UNITS = {"bound": "each point by its bound's figure", "x_limit": "x_limit",
+         "x_model": "x_model", "time": "ms per call"}
+
+
+def nothing_to_call(comparison):
+    """The one line that says no point can be called, and how many
+    repetitions a side could call one: "" where one can."""
+    if can_call(comparison):
+        return ""
+    count = len(comparison.points)
+    needed = next(n for n in range(2, 64) if smallest_p(n, n) < ALPHA / count)
+    fewest = min(min(len(p.old), len(p.new)) for p in comparison.points)
+    return (f"no point can be called: with {fewest} repetitions a side the U test cannot reach "
+            f"p < {ALPHA} after Holm's correction over {count} points; {needed} a side could "
+            "(docs/explorer.md)")
 
 
 def changed_text(points):
@@ -233,14 +295,17 @@ def changed_text(points):
 def markdown(comparison, changed_only=False):
     """The comparison as Markdown."""
     c = comparison
-    unit = "x_limit" if c.metric == "x_limit" else "ms per call"
+    unit = UNITS[c.metric]
     repetitions_text = (f"{max(len(p.old) for p in c.points)} (old) and "
                         f"{max(len(p.new) for p in c.points)} (new)")
     lines = [f"## {unit}: {run_name(c.old_run)} → {run_name(c.new_run)}", "",
              f"Lower is faster. Repetitions: {repetitions_text}. A point changed when the U test "
              f"finds it significant (p < {ALPHA} after Holm's correction over {len(c.points)} "
              f"points) and it moved by at least {c.min_effect:.0%}. The figures: median (the "
-             "range of its pairs' quartiles over the repetitions, or of the repetitions)."]
+             "range of its pairs' quartiles over the repetitions, or of the repetitions)."
+             + (" Each point is judged by x_limit where memory bounds it in both runs, by "
+                "x_model where compute bounds it in either (the figure column)."
+                if c.metric == "bound" else "")]
     if c.limits:
         moved = [(n, s, o, w) for n, s, o, w in c.limits if abs(w / o - 1) >= c.min_effect]
         mean = geomean([w / o for _, _, o, w in c.limits])
@@ -260,16 +325,23 @@ def markdown(comparison, changed_only=False):
                      "alternately (tools/alternate.py)."
                      if moved else ": the same core in both.")]
     untested = sum(p.verdict == "untested" for p in c.points)
-    if untested:
-        lines += ["", f"{untested} points are untested: their repetitions are too few for the U "
-                  f"test to reach p < {ALPHA}. Four a side is the least; see docs/explorer.md "
-                  "for how many to run."]
-    lines += ["", "| group | points | geometric mean new / old | changed |",
-              "|---|---:|---:|---|"]
-    lines += [f"| {g} | {n} | {m:.3f} | {changed_text(changed)} |"
-              for g, n, m, changed, _ in group_summary(c)]
-    lines += ["", "| point | group | old | new | new / old | p | verdict |",
-              "|---|---|---:|---:|---:|---:|---|"]
+    if nothing_to_call(c):
+        said = nothing_to_call(c)
+        lines += ["", said[0].upper() + said[1:] + ". The ratios below are no findings, and no "
+                  "means are given."]
+    else:
+        if untested:
+            lines += ["", f"{untested} points are untested: their repetitions are too few for "
+                      f"the U test to reach p < {ALPHA}. Four a side is the least; see "
+                      "docs/explorer.md for how many to run."]
+        lines += ["", "| group | points | geometric mean new / old | changed |",
+                  "|---|---:|---:|---|"]
+        lines += [f"| {g} | {n} | {m:.3f} | {changed_text(changed)} |"
+                  for g, n, m, changed, _ in group_summary(c)]
+    by_bound = c.metric == "bound"
+    lines += ["", "| point | group | " + ("figure | " if by_bound else "")
+              + "old | new | new / old | p | verdict |",
+              "|---|---|" + ("---|" if by_bound else "") + "---:|---:|---:|---:|---|"]
     for p in sorted(c.points, key=lambda p: (GROUPS.index(p.group), p.name, p.side)):
         if changed_only and p.verdict in ("same", "untested"):
             continue
@@ -278,8 +350,10 @@ def markdown(comparison, changed_only=False):
         verdict = p.verdict + (f"; quartiles apart, {hint}" if hint else "")
         if p.core_ratio and abs(p.core_ratio - 1) >= CORE_MOVED:
             verdict += f"; core ×{p.core_ratio:.2f}"
-        lines.append(f"| `{p.name}/{p.side}` | {p.group} | {figure(p.old, p.old_spread)} | "
-                     f"{figure(p.new, p.new_spread)} | {p.ratio:.3f} | {p_text} | {verdict} |")
+        lines.append(f"| `{p.name}/{p.side}` | {p.group} | "
+                     + (f"{p.figure} | " if by_bound else "")
+                     + f"{figure_text(p.old, p.old_spread)} | "
+                     f"{figure_text(p.new, p.new_spread)} | {p.ratio:.3f} | {p_text} | {verdict} |")
     for title, points in (("New in the new run", c.new_points), ("Gone from it", c.gone_points)):
         if points:
             lines += ["", f"{title}: " + ", ".join(f"`{n}/{s}`" for n, s in points) + "."]
@@ -290,7 +364,9 @@ def main(arguments=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("old")
     parser.add_argument("new")
-    parser.add_argument("--metric", choices=("x_limit", "time"), default="x_limit")
+    parser.add_argument("--metric", choices=METRICS, default="bound",
+                        help="the figure to judge each point by: the one its bound makes "
+                             "steady (default), or x_limit, x_model or time for every point")
     parser.add_argument("--min-effect", type=float, default=MIN_EFFECT,
                         help="the smallest change that counts, as a fraction (default 0.02)")
     parser.add_argument("--fail-if-slower", metavar="REGEX",

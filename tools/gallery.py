@@ -229,8 +229,10 @@ def newest_against_previous(processor, runs):
         return [f"{title}: not compared: {reason}."]
     except ImportError:
         return [f"{title}: not compared: needs python3-scipy."]
+    if compare.nothing_to_call(comparison):
+        return [f"{title}: {compare.nothing_to_call(comparison)}"]
     untested = sum(p.verdict == "untested" for p in comparison.points)
-    lines = [f"{title}, `x_limit` new / old"
+    lines = [f"{title}, each point's figure new / old"
              + (f" ({untested} of {len(comparison.points)} points untested: too few repetitions)"
                 if untested else "") + ":"]
     lines += [f"  - {group}: {count} points, ×{mean:.3f}; changed: {compare.changed_text(changed)}"

@@ -1,9 +1,14 @@
 """The comparison of two runs: its verdicts on repetitions with known
 answers, the correction that keeps noise from being called a change, the
-groups' geometric means, its refusals and its exit status; and on the
-gallery's own runs, what three repetitions can and cannot call."""
+figure each point is judged by, a clear change called over a whole run, the
+groups' geometric means and none where nothing can be called, its refusals
+and its exit status; and on the gallery's own runs, what three repetitions
+can and cannot call."""
 import io
+import math
 import os
+import random
+import re
 import unittest
 from contextlib import redirect_stderr, redirect_stdout
 
@@ -22,17 +27,23 @@ def facts_label(name, written_by="hand", cores="one"):
             "rows_per_pass=1, isa=AVX2")
 
 
-def make_run(points, path="run.json", context=None, limit_ms=1.0):
-    """A version 2 run with x_limit of each (name, side) one repetition a value."""
+def make_run(points, path="run.json", context=None, limit_ms=1.0, models=None):
+    """A version 2 run with x_limit of each (name, side) one repetition a
+    value; where models gives a point (x_model values, memory over compute),
+    its x_model and roofs too."""
     benchmarks = []
     for (name, side), values in points.items():
         written_by = "library" if name.startswith("lib") else "hand"
         cores = "all" if name.endswith("_all_cores") else "one"
-        for value in values:
-            benchmarks.append({"name": f"{name}/{side}/manual_time", "run_type": "iteration",
-                               "real_time": value, "time_unit": "ms", "x_limit": value,
-                               "x_limit_q1": value * 0.99, "x_limit_q3": value * 1.01,
-                               "label": facts_label(name, written_by, cores)})
+        model = (models or {}).get((name, side))
+        for i, value in enumerate(values):
+            row = {"name": f"{name}/{side}/manual_time", "run_type": "iteration",
+                   "real_time": value, "time_unit": "ms", "x_limit": value,
+                   "x_limit_q1": value * 0.99, "x_limit_q3": value * 1.01,
+                   "label": facts_label(name, written_by, cores)}
+            if model:
+                row.update(x_model=model[0][i], memory_over_compute=model[1])
+            benchmarks.append(row)
         benchmarks.append({"name": f"limit_cached/{side}/manual_time", "run_type": "iteration",
                            "real_time": limit_ms, "time_unit": "ms",
                            "label": "copy=limit, stores=cached, cores=one"})
@@ -78,6 +89,86 @@ class Verdicts(unittest.TestCase):
         # The same shift on one point alone is called.
         self.assertEqual(self.verdicts({("a", 1): old[("a", 1)]}, {("a", 1): new[("a", 1)]}),
                          {("a", 1): "slower"})
+
+
+class Figures(unittest.TestCase):
+    def test_each_point_is_judged_by_the_figure_its_bound_makes_steady(self):
+        # b is compute-bound: between the runs its x_limit fell by a fifth,
+        # as the shared caches sped the copy it is divided by, while its call
+        # over its own model held. a is memory-bound in both.
+        old = {("a", 256): NOISE, ("b", 256): NOISE}
+        new = {("a", 256): NOISE[::-1], ("b", 256): [v * 0.8 for v in NOISE]}
+        held = [1.1 * v for v in NOISE]
+        old_run = make_run(old, models={("a", 256): (NOISE, 2.0), ("b", 256): (held, 0.5)})
+        new_run = make_run(new, models={("a", 256): (NOISE, 2.0), ("b", 256): (held[::-1], 0.6)})
+        points = {p.name: p for p in compare.compare(old_run, new_run).points}
+        self.assertEqual((points["a"].figure, points["b"].figure), ("x_limit", "x_model"))
+        self.assertEqual(points["b"].verdict, "same")
+        self.assertEqual({p.name: p.verdict for p in compare.compare(
+            old_run, new_run, metric="x_limit").points}, {"a": "same", "b": "faster"})
+        text = compare.markdown(compare.compare(old_run, new_run))
+        self.assertIn("| `b/256` | hand-written | x_model |", text)
+
+    def test_the_reference_is_a_group_of_its_own(self):
+        run = make_run({("scalar", 256): NOISE})
+        for benchmark in run.benchmarks:
+            benchmark["label"] = benchmark["label"].replace("flow=words", "flow=reference")
+        self.assertEqual(compare.compare(run, run).points[0].group, "reference")
+
+
+def whole_run(repetitions, slower, rng):
+    """Two runs of 153 points, `repetitions` a side, each point's repetitions
+    noisy by 2 %, the `slower` variant 10 % slower in the new run at every
+    side."""
+    names = [slower] + [f"v{i}" for i in range(26)]
+    keys = [(name, side) for name in names for side in (256, 512, 1024, 2048, 4096, 9984)][:153]
+
+    def noisy(scale):
+        return [scale * (1 + rng.gauss(0, 0.02)) for _ in range(repetitions)]
+    old = {key: noisy(1.0) for key in keys}
+    new = {key: noisy(1.1 if key[0] == slower else 1.0) for key in keys}
+    return make_run(old), make_run(new)
+
+
+class WholeRuns(unittest.TestCase):
+    def test_a_clear_change_is_called_at_9_and_at_12_repetitions(self):
+        rng = random.Random(36)
+        for repetitions in (9, 12):
+            with self.subTest(repetitions=repetitions):
+                old, new = whole_run(repetitions, "avx2_bytes", rng)
+                verdicts = {(p.name, p.side): p.verdict for p in compare.compare(old, new).points}
+                self.assertEqual(len(verdicts), 153)
+                called = {key for key, verdict in verdicts.items() if verdict != "same"}
+                self.assertEqual({key[0] for key in called}, {"avx2_bytes"})
+                self.assertGreaterEqual(len(called), 3, "of its six sides")
+                self.assertEqual({verdicts[key] for key in called}, {"slower"})
+
+    def test_more_repetitions_never_call_less(self):
+        # From 9 against 9 the normal approximation's least p is ten times
+        # the exact one, and over 153 points it called nothing.
+        self.assertAlmostEqual(compare.u_test(list(range(9)), list(range(9, 18))),
+                               2 / math.comb(18, 9))
+        least = [compare.u_test(list(range(n)), list(range(n, 2 * n))) for n in range(3, 14)]
+        self.assertEqual(least, sorted(least, reverse=True))
+
+    def test_the_docs_table_is_what_the_tool_computes(self):
+        with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
+            rows = re.findall(r"^\| (\d+) \| ([\d.]+) \| (\w+) \|$", f.read(), re.M)
+        self.assertGreaterEqual(len(rows), 6)
+        for n, least_p, points in rows:
+            with self.subTest(rounds=n):
+                p = compare.smallest_p(int(n), int(n))
+                self.assertAlmostEqual(float(least_p), float(f"{p:.2g}"))
+                callable_points = math.floor(compare.ALPHA / p)
+                self.assertEqual(points, str(callable_points) if callable_points else "none")
+                least = compare.u_test(list(range(int(n))), list(range(int(n), 2 * int(n))))
+                self.assertAlmostEqual(least, p, msg="the tool reaches the table's least p")
+
+    def test_where_nothing_can_be_called_one_line_says_so_and_no_mean_is_given(self):
+        points = {("a", side): NOISE[:3] for side in (256, 512)}
+        text = compare.markdown(compare.compare(make_run(points), make_run(points)))
+        self.assertIn("No point can be called: with 3 repetitions a side", text)
+        self.assertNotIn("geometric mean new / old", text)
 
 
 class Summary(unittest.TestCase):

@@ -105,9 +105,11 @@ class Filing(unittest.TestCase):
         after = fingerprints(self.folder)
         with open(os.path.join(self.folder, "README.md")) as f:
             page = f.read()
-        # The same figures filed twice: the comparison finds nothing.
-        self.assertIn("→ 2026-12-10-abcdef0, `x_limit` new / old", page)
-        self.assertIn("- everything: 15 points, ×1.000; changed: none", page)
+        # The same figures filed twice, two repetitions each: nothing can be
+        # called, and no mean is printed that would read as a finding.
+        self.assertIn("→ 2026-12-10-abcdef0: no point can be called: with 2 repetitions a side",
+                      page)
+        self.assertNotIn("everything:", page)
         changed = {path for path in before if before[path] != after.get(path)}
         self.assertEqual(changed, {"README.md"})
         added = {os.path.dirname(path) for path in set(after) - set(before)}
