@@ -42,7 +42,8 @@ void pattern_pass_all_cores(const uint8_t* src, uint32_t* dst, size_t width, siz
                             Mean4_stores stores, size_t rows_per_pass);
 
 // The architecture's part of pattern_pass: rows 1 .. height - 2, the
-// processor checked and the streaming stores fenced once for all of them.
+// processor checked and the streaming stores fenced once for all of them,
+// its vector step walked over the rows by walk_pattern_rows (pattern_walk.h).
 void pattern_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                       Mean4_stores stores, size_t rows_per_pass);
 

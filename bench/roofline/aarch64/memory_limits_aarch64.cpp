@@ -2,6 +2,7 @@
 // 16 pixels a step, stored as 16 words through the cache or with STNP, as
 // the NEON kernels store theirs.
 #include "memory_limits.h"
+#include "pattern_walk.h"
 
 #include "kernels/aarch64/mean4_simd_aarch64.h"
 
@@ -31,13 +32,11 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores s
         dst[done] = src[done];
 }
 
-// Rows y .. y + rows_at_once - 1, a step of each at the same x, as the
-// two-row kernels go.
+// Rows from `row` on, rows_at_once of them, a step of each at the same x, as
+// the two-row kernels go; the columns done.
 template <bool streaming, size_t rows_at_once>
-static void three_rows_from(const uint8_t* src, uint32_t* dst, size_t width, size_t y)
+static size_t three_rows_neon(const uint8_t* row, uint32_t* out, size_t width)
 {
-    const uint8_t* row = src + y * width;
-    uint32_t* out = dst + y * width;
     size_t x = 0;
     for (; x + 16 <= width; x += 16)
         for (size_t r = 0; r < rows_at_once; ++r) {
@@ -47,21 +46,18 @@ static void three_rows_from(const uint8_t* src, uint32_t* dst, size_t width, siz
             store_words<streaming>(out + r * width + x, vmovl_u8(vget_low_u8(bytes)),
                                    vmovl_high_u8(bytes));
         }
-    for (size_t r = 0; r < rows_at_once; ++r)
-        for (size_t rest = x; rest < width; ++rest)
-            out[r * width + rest] = three_row_word(row + r * width + rest, width);
+    return x;
 }
 
 template <bool streaming>
 static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                      size_t rows_per_pass)
 {
-    size_t y = 1;
-    if (rows_per_pass == 2)
-        for (; y + 2 < height; y += 2)
-            three_rows_from<streaming, 2>(src, dst, width, y);
-    for (; y + 1 < height; ++y)
-        three_rows_from<streaming, 1>(src, dst, width, y);
+    walk_pattern_rows(src, dst, width, height, rows_per_pass,
+                      [](const uint8_t* row, uint32_t* out, size_t row_width, auto rows) {
+                          return three_rows_neon<streaming, decltype(rows)::value>(row, out,
+                                                                                   row_width);
+                      });
     if constexpr (streaming)
         fence_streaming_stores();
 }

@@ -3,6 +3,7 @@
 // has no non-temporal store, so there is one kind of store and one limit
 // for each pattern: the cached one.
 #include "memory_limits.h"
+#include "pattern_walk.h"
 
 #include "kernels/mean4_kernels.h"
 #include "riscv64/memory_limits_rvv.h"
@@ -20,28 +21,14 @@ void limit_pass(const uint8_t* src, uint32_t* dst, size_t pixels, Mean4_stores)
         dst[done] = src[done];
 }
 
-// Rows y .. y + rows_at_once - 1, a step of each at the same x; in vectors
-// where the processor has them.
-static void three_rows_from(const uint8_t* src, uint32_t* dst, size_t width, size_t y,
-                            size_t rows_at_once, bool vectors)
-{
-    if (vectors) {
-        three_rows_rvv(src, dst, width, y, rows_at_once);
-        return;
-    }
-    for (size_t x = 0; x < width; ++x)
-        for (size_t r = 0; r < rows_at_once; ++r)
-            dst[(y + r) * width + x] = three_row_word(src + (y + r) * width + x, width);
-}
-
 void pattern_interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height, Mean4_stores,
                       size_t rows_per_pass)
 {
+    // In vectors where the processor has them; the walk does every column
+    // where it has not.
     const bool vectors = MEAN4_RVV.supported();
-    size_t y = 1;
-    if (rows_per_pass == 2)
-        for (; y + 2 < height; y += 2)
-            three_rows_from(src, dst, width, y, 2, vectors);
-    for (; y + 1 < height; ++y)
-        three_rows_from(src, dst, width, y, 1, vectors);
+    walk_pattern_rows(src, dst, width, height, rows_per_pass,
+                      [vectors](const uint8_t* row, uint32_t* out, size_t row_width, auto rows) {
+                          return vectors ? three_rows_rvv(row, out, row_width, rows) : 0;
+                      });
 }

@@ -16,10 +16,8 @@ size_t widen_rvv(const uint8_t* src, uint32_t* dst, size_t pixels)
     return pixels;
 }
 
-void three_rows_rvv(const uint8_t* src, uint32_t* dst, size_t width, size_t y, size_t rows_at_once)
+size_t three_rows_rvv(const uint8_t* row, uint32_t* out, size_t width, size_t rows_at_once)
 {
-    const uint8_t* row = src + y * width;
-    uint32_t* out = dst + y * width;
     size_t vl = 0;
     for (size_t x = 0; x < width; x += vl) {
         vl = __riscv_vsetvl_e8m1(width - x);
@@ -32,4 +30,5 @@ void three_rows_rvv(const uint8_t* src, uint32_t* dst, size_t width, size_t y, s
             __riscv_vse32_v_u32m4(out + r * width + x, __riscv_vzext_vf4_u32m4(bytes, vl), vl);
         }
     }
+    return width;
 }

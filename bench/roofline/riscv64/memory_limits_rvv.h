@@ -10,7 +10,7 @@
 // src[0 .. pixels-1] widened into dst, a vector register of bytes a step.
 size_t widen_rvv(const uint8_t* src, uint32_t* dst, size_t pixels);
 
-// Rows y .. y + rows_at_once - 1 (1 or 2) of the pattern copy, a step of
+// rows_at_once rows (1 or 2) of the pattern copy from `row` on, a step of
 // each at the same x, as the two-row kernels go: each word the OR of its
-// pixel and the pixels above and below. All of each row.
-void three_rows_rvv(const uint8_t* src, uint32_t* dst, size_t width, size_t y, size_t rows_at_once);
+// pixel and the pixels above and below. All of each row: returns width.
+size_t three_rows_rvv(const uint8_t* row, uint32_t* out, size_t width, size_t rows_at_once);

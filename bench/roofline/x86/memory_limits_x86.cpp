@@ -3,6 +3,7 @@
 // them: a limit measured with narrower stores than a variant uses would not
 // be a limit.
 #include "memory_limits.h"
+#include "pattern_walk.h"
 
 #include "kernels/x86/mean4_simd_x86.h"
 
@@ -151,29 +152,15 @@ static size_t three_rows(const uint8_t* row, size_t width, uint32_t* out)
     return 0;
 }
 
-// Rows y .. y + rows_at_once - 1, the pixels the vector step leaves in
-// scalar code.
-template <bool streaming, Vectors vectors, size_t rows_at_once>
-static void three_rows_from(const uint8_t* src, uint32_t* dst, size_t width, size_t y)
-{
-    const uint8_t* row = src + y * width;
-    uint32_t* out = dst + y * width;
-    const size_t done = three_rows<streaming, vectors, rows_at_once>(row, width, out);
-    for (size_t r = 0; r < rows_at_once; ++r)
-        for (size_t x = done; x < width; ++x)
-            out[r * width + x] = three_row_word(row + r * width + x, width);
-}
-
 template <bool streaming, Vectors vectors>
 static void interior(const uint8_t* src, uint32_t* dst, size_t width, size_t height,
                      size_t rows_per_pass)
 {
-    size_t y = 1;
-    if (rows_per_pass == 2)
-        for (; y + 2 < height; y += 2)
-            three_rows_from<streaming, vectors, 2>(src, dst, width, y);
-    for (; y + 1 < height; ++y)
-        three_rows_from<streaming, vectors, 1>(src, dst, width, y);
+    walk_pattern_rows(src, dst, width, height, rows_per_pass,
+                      [](const uint8_t* row, uint32_t* out, size_t row_width, auto rows) {
+                          return three_rows<streaming, vectors, decltype(rows)::value>(
+                              row, row_width, out);
+                      });
     if (streaming)
         _mm_sfence();
 }
