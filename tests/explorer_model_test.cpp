@@ -4,7 +4,6 @@
 #include "compute_roof.h"
 #include "machine_caches.h"
 #include "processor.h"
-#include "roof_model.h"
 #include "variants.h"
 
 #include <string>
@@ -78,26 +77,6 @@ TEST(Compute_roof, TheBandKeepsSourceAndResultInHalfTheCache)
     EXPECT_EQ(compute_band_width(9984, 48 * KIB), 1024u);
 }
 
-TEST(Compute_roof, ACallCostsItsInteriorPixelsAndItsEdgesOnce)
-{
-    // 1 ns an interior pixel, 1000 ns for the rest of a call on 256-pixel rows.
-    const Compute_sample sample{1.0, 1000.0};
-    EXPECT_DOUBLE_EQ(compute_ms(sample, 256, 256, 1), (256.0 * 254 + 1000) * 1e-6);
-    // Rows four times as long: four times the edge work per call.
-    EXPECT_DOUBLE_EQ(compute_ms(sample, 256, 1024, 1), (1024.0 * 1022 + 4000) * 1e-6);
-    EXPECT_DOUBLE_EQ(compute_ms(sample, 256, 1024, 2), compute_ms(sample, 256, 1024, 1) / 2);
-}
-
-TEST(Roof_model, TheHigherRoofBoundsAndSaysWhich)
-{
-    const Model memory = model_time({.compute_ms = 2.0, .pattern_ms = 5.0});
-    EXPECT_EQ(memory.bound, Bound::memory);
-    EXPECT_DOUBLE_EQ(memory.ms, 5.0);
-    const Model compute = model_time({.compute_ms = 7.0, .pattern_ms = 5.0});
-    EXPECT_EQ(compute.bound, Bound::compute);
-    EXPECT_DOUBLE_EQ(compute.ms, 7.0);
-}
-
 // The label's facts come from the registry row, whatever the variant's name.
 TEST(Variant_facts, EveryVariantsLabelNamesItsRowsFacts)
 {
@@ -127,6 +106,95 @@ TEST(Processor, TheSetsFoundBeginWithTheBaselineAndAreTheRegistrys)
             EXPECT_NE(at, std::string::npos) << isa->name << " is run but not named";
         }
     EXPECT_FALSE(this_processor().virtual_machine.empty());
+}
+
+// /proc/cpuinfo as Linux writes it on a Raspberry Pi 4 (four Cortex-A72),
+// the first block of four.
+const char* const RASPBERRY_PI_4 = "processor\t: 0\n"
+                                   "BogoMIPS\t: 108.00\n"
+                                   "Features\t: fp asimd evtstrm crc32 cpuid\n"
+                                   "CPU implementer\t: 0x41\n"
+                                   "CPU architecture: 8\n"
+                                   "CPU variant\t: 0x0\n"
+                                   "CPU part\t: 0xd08\n"
+                                   "CPU revision\t: 3\n"
+                                   "\n"
+                                   "processor\t: 1\n"
+                                   "BogoMIPS\t: 108.00\n";
+
+// A big.LITTLE board, an RK3399: four Cortex-A53 listed first, then two A72.
+const char* const RK3399 = "processor\t: 0\n"
+                           "BogoMIPS\t: 48.00\n"
+                           "Features\t: fp asimd evtstrm aes pmull sha1 sha2 crc32 cpuid\n"
+                           "CPU implementer\t: 0x41\n"
+                           "CPU architecture: 8\n"
+                           "CPU variant\t: 0x0\n"
+                           "CPU part\t: 0xd03\n"
+                           "CPU revision\t: 4\n"
+                           "\n"
+                           "processor\t: 4\n"
+                           "CPU implementer\t: 0x41\n"
+                           "CPU architecture: 8\n"
+                           "CPU variant\t: 0x0\n"
+                           "CPU part\t: 0xd08\n"
+                           "CPU revision\t: 2\n"
+                           "\n";
+
+// A StarFive VisionFive 2 (four SiFive U74 harts), as Linux 6.6 writes it.
+const char* const VISIONFIVE_2 = "processor\t: 0\n"
+                                 "hart\t\t: 1\n"
+                                 "isa\t\t: rv64imafdc_zicntr_zicsr_zifencei_zihpm_zba_zbb\n"
+                                 "mmu\t\t: sv39\n"
+                                 "uarch\t\t: sifive,u74-mc\n"
+                                 "mvendorid\t: 0x489\n"
+                                 "marchid\t\t: 0x8000000000000007\n"
+                                 "mimpid\t\t: 0x4210427\n"
+                                 "\n"
+                                 "processor\t: 1\n"
+                                 "hart\t\t: 2\n";
+
+// What an emulated program reads: the host's file, an x86-64's.
+const char* const EMULATED_ON_X86 = "processor\t: 0\n"
+                                    "vendor_id\t: AuthenticAMD\n"
+                                    "cpu family\t: 25\n"
+                                    "model\t\t: 17\n"
+                                    "model name\t: AMD EPYC\n";
+
+TEST(Processor, AnAarch64CpuinfoGivesTheFirstCoresIdRegister)
+{
+    const Processor_facts pi = parse_cpuinfo_aarch64(RASPBERRY_PI_4);
+    EXPECT_EQ(pi.vendor, "0x41");
+    EXPECT_EQ(pi.name, "implementer 0x41, part 0xd08");
+    EXPECT_EQ(pi.model, 0xd08);
+    EXPECT_EQ(pi.family, 0);
+    EXPECT_EQ(pi.stepping, 3);
+    EXPECT_EQ(pi.virtual_machine, "unknown");
+    const Processor_facts big_little = parse_cpuinfo_aarch64(RK3399);
+    EXPECT_EQ(big_little.model, 0xd03) << "the first block's core, not the last one read";
+    EXPECT_EQ(big_little.stepping, 4);
+}
+
+TEST(Processor, ARiscv64CpuinfoGivesTheFirstHartsIdsWhole)
+{
+    const Processor_facts board = parse_cpuinfo_riscv64(VISIONFIVE_2);
+    EXPECT_EQ(board.vendor, "0x489");
+    EXPECT_EQ(board.name, "sifive,u74-mc");
+    EXPECT_EQ(board.model, static_cast<long long>(0x8000000000000007ull))
+        << "a commercial marchid sets its top bit";
+    EXPECT_EQ(board.stepping, 0x4210427);
+    EXPECT_EQ(board.family, -1);
+}
+
+TEST(Processor, ACpuinfoOfAnotherArchitectureKnowsNothing)
+{
+    for (const Processor_facts& facts :
+         {parse_cpuinfo_aarch64(EMULATED_ON_X86), parse_cpuinfo_riscv64(EMULATED_ON_X86),
+          parse_cpuinfo_aarch64(""), parse_cpuinfo_riscv64("")}) {
+        EXPECT_EQ(facts.vendor, "");
+        EXPECT_EQ(facts.name, "");
+        EXPECT_EQ(facts.model, -1);
+        EXPECT_EQ(facts.stepping, -1);
+    }
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 #include "mean4_compare.h"
 #include "memory_limits.h"
 #include "pairing.h"
-#include "tsc.h"
+#include "processor.h"
 
 #include <algorithm>
 #include <chrono>

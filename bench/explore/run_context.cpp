@@ -4,7 +4,6 @@
 #include "machine_state.h"
 #include "mean4_registry.h"
 #include "processor.h"
-#include "tsc.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,7 +24,7 @@ void add(const char* key, const std::string& value)
 }
 
 // An unknown number as the context gives it: not at all.
-void add_number(const char* key, int value)
+void add_number(const char* key, long long value)
 {
     if (value >= 0)
         add(key, std::to_string(value));

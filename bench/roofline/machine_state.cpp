@@ -11,8 +11,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
 std::string file_text(const char* path)
 {
     std::ifstream file(path);
@@ -20,8 +18,6 @@ std::string file_text(const char* path)
     text << file.rdbuf();
     return text.str();
 }
-
-} // namespace
 
 Cpu_time parse_proc_stat(const std::string& text, double ticks_per_second)
 {

@@ -26,6 +26,9 @@ Cpu_time system_cpu_time();
 double own_cpu_seconds();
 long own_context_switches();
 
+// A file's text; "" where it is absent.
+std::string file_text(const char* path);
+
 // A file's first line, trimmed; "" where it is absent or empty.
 std::string first_line(const char* path);
 

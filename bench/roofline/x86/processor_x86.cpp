@@ -1,7 +1,10 @@
 #include "processor.h"
 
+#include <chrono>
 #include <cpuid.h>
+#include <cstdint>
 #include <cstring>
+#include <x86intrin.h>
 
 Processor_facts this_processor()
 {
@@ -22,9 +25,9 @@ Processor_facts this_processor()
         family += (eax >> 20) & 0xFF;
     if (base_family == 0x6 || base_family == 0xF)
         model += ((eax >> 16) & 0xF) << 4;
-    facts.family = int(family);
-    facts.model = int(model);
-    facts.stepping = int(eax & 0xF);
+    facts.family = family;
+    facts.model = model;
+    facts.stepping = eax & 0xF;
     // The bit every hypervisor sets for its guests and no processor sets.
     facts.virtual_machine = (ecx >> 31) & 1 ? "yes" : "no";
 
@@ -40,4 +43,21 @@ Processor_facts this_processor()
     facts.name.erase(0, facts.name.find_first_not_of(' '));
     facts.name.erase(facts.name.find_last_not_of(' ') + 1);
     return facts;
+}
+
+double tsc_hz()
+{
+    // 50 ms against the steady clock, once: the TSC's rate is fixed (every
+    // processor with AVX2 has an invariant TSC), so one reading serves the run.
+    static const double hz = [] {
+        using clock = std::chrono::steady_clock;
+        const auto start = clock::now();
+        const uint64_t first = __rdtsc();
+        while (clock::now() - start < std::chrono::milliseconds(50)) {
+        }
+        const uint64_t last = __rdtsc();
+        const double seconds = std::chrono::duration<double>(clock::now() - start).count();
+        return double(last - first) / seconds;
+    }();
+    return hz;
 }
