@@ -10,7 +10,8 @@ struct Mean4_isa {
     bool (*supported)(); // whether this processor and operating system can run it
     // The boundary a result must start on for the set's row kernels, whose
     // stores are aligned: the widest vector they store on x86-64, 16 bytes
-    // on AArch64 (whose SVE stores need no more). A row may say otherwise.
+    // on AArch64 (whose SVE stores need no more), a word on riscv64 (whose
+    // vector stores need no more). A row may say otherwise.
     size_t result_alignment;
 };
 

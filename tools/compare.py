@@ -213,8 +213,8 @@ def compare(old_run, new_run, metric="bound", alpha=ALPHA, min_effect=MIN_EFFECT
         raise explorer_json.Unusable(f"{old_run.path} and {new_run.path} share no point "
                                      "(variant and side)")
     result = Comparison(metric, old_run, new_run, min_effect=min_effect)
-    result.new_points = sorted(new_keys - old_keys)
-    result.gone_points = sorted(old_keys - new_keys)
+    result.new_points = sorted(key for key in new_keys - old_keys if key[0] in variants)
+    result.gone_points = sorted(key for key in old_keys - new_keys if key[0] in variants)
     for key in shared:
         figure = (bound_figure(old_medians[key], new_medians[key]) if metric == "bound"
                   else metric)
@@ -285,7 +285,7 @@ def nothing_to_call(comparison):
     fewest = min(min(len(p.old), len(p.new)) for p in comparison.points)
     return (f"no point can be called: with {fewest} repetitions a side the U test cannot reach "
             f"p < {ALPHA} after Holm's correction over {count} points; {needed} a side could "
-            "(docs/explorer.md)")
+            "(docs/comparing.md)")
 
 
 def changed_text(points):
@@ -333,7 +333,7 @@ def markdown(comparison, changed_only=False):
         if untested:
             lines += ["", f"{untested} points are untested: their repetitions are too few for "
                       f"the U test to reach p < {ALPHA}. Four a side is the least; see "
-                      "docs/explorer.md for how many to run."]
+                      "docs/comparing.md for how many to run."]
         lines += ["", "| group | points | geometric mean new / old | changed |",
                   "|---|---:|---:|---|"]
         lines += [f"| {g} | {n} | {m:.3f} | {changed_text(changed)} |"

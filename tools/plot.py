@@ -36,10 +36,11 @@ import explorer_json  # noqa: E402
 import output  # noqa: E402
 import report  # noqa: E402
 
-# Hand-written kernels by instruction set, on either architecture; the
-# reference, the compilers' and the library's rows by kernel.
+# Hand-written kernels by instruction set, on every architecture; the
+# reference, the compilers' and the library's rows by kernel, since no fact
+# tells GCC's vectorised reference from clang's.
 SET_COLOURS = {"SSE4.1": "tab:brown", "AVX2": "tab:blue", "AVX-512BW": "tab:purple",
-               "NEON": "tab:cyan", "SVE": "tab:green", "SVE2": "tab:red"}
+               "NEON": "tab:cyan", "SVE": "tab:green", "SVE2": "tab:red", "RVV": "teal"}
 KERNEL_COLOURS = {"scalar": "black", "autovec": "tab:gray", "autovec_clang": "darkkhaki",
                   "hwy": "tab:pink", "hwy_stream": "tab:pink"}
 OTHER_COLOUR = "tab:olive"

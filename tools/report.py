@@ -10,6 +10,7 @@ BELOW_LIMIT = 0.97
 # A point whose core gave less than this share of the run's most throughput
 # was measured while something else had part of the core: a quiet core's
 # probe moves a few percent with its clock, another thread takes a quarter.
+# The explorer warns by the same share (SHARED_CORE in run_notes.h).
 SHARED_CORE = 0.9
 # Settled points whose repetitions reach this far from their median moved
 # with the machine between the repetitions (before method 4).

@@ -176,7 +176,7 @@ struct Point_record {
     double seconds = 0;
     double other_cpu_seconds = -1; // unknown
     double steal_seconds = 0;
-    long context_switches = 0;
+    long context_switches = -1;   // unknown
     std::vector<double> software; // the software group's counts, as its names() say
     std::vector<double> hardware; // the hardware group's, over the timed calls alone
 };
@@ -231,7 +231,8 @@ Pairing time_pairs(benchmark::State& state, Session& session, const Explore_vari
                               (own_cpu_seconds() - own_before));
         record.steal_seconds = cpu_after.steal_seconds - cpu_before.steal_seconds;
     }
-    record.context_switches = own_context_switches() - switches_before;
+    if (switches_before >= 0)
+        record.context_switches = own_context_switches() - switches_before;
     record.software = counted_since(software_before, *session.software);
     record.hardware = counted_since(hardware_before, hardware);
     return pairing;
@@ -246,7 +247,8 @@ void report_record(benchmark::State& state, const Session& session, const Point_
         state.counters["other_cpu_s"] = record.other_cpu_seconds;
         state.counters["steal_s"] = record.steal_seconds;
     }
-    state.counters["context_switches"] = double(record.context_switches);
+    if (record.context_switches >= 0)
+        state.counters["context_switches"] = double(record.context_switches);
     const std::vector<std::string>& software = session.software->names();
     for (size_t e = 0; e < record.software.size(); ++e)
         if (software[e] != "context_switches")

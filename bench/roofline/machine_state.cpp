@@ -52,7 +52,7 @@ double own_cpu_seconds()
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 #else
-    return 0;
+    return -1;
 #endif
 }
 
@@ -63,7 +63,7 @@ long own_context_switches()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_nvcsw + usage.ru_nivcsw;
 #else
-    return 0;
+    return -1;
 #endif
 }
 

@@ -22,7 +22,8 @@ Cpu_time parse_proc_stat(const std::string& text, double ticks_per_second);
 Cpu_time system_cpu_time();
 
 // The processor time this process has used, all its threads, in seconds,
-// and the times its threads have given up a processor or been made to.
+// and the times its threads have given up a processor or been made to;
+// negative where the system does not say.
 double own_cpu_seconds();
 long own_context_switches();
 

@@ -1,5 +1,6 @@
-// The limits' split over all cores and the pattern copy's rows; the
-// vector loops are the architecture's own (x86/, aarch64/).
+// The limits' split over all cores and the pattern copy's first and last
+// rows; the vector loops are the architecture's own (x86/, aarch64/,
+// riscv64/).
 #include "memory_limits.h"
 
 #include "all_cores.h"

@@ -26,19 +26,21 @@ namespace {
 // For n samples: the largest k whose interval [x(k), x(n + 1 - k)] (1-based)
 // covers the median with at least `confidence`, and what it covers. The
 // interval misses the median with probability 2 P(X <= k - 1), X binomial
-// with n trials of probability 1/2; the tail is summed once, upward, in
+// with n trials of probability 1/2; the tail is summed once, upward, each
+// term from the last (C(n, k + 1) = C(n, k) (n - k) / (k + 1)), in
 // logarithms so that no term underflows before it matters.
 std::pair<size_t, double> median_rank(size_t n, double confidence)
 {
     const double log_half_n = double(n) * std::log(0.5);
-    double tail = 0; // P(X <= k - 1)
+    double tail = 0;             // P(X <= k - 1)
+    double log_pmf = log_half_n; // log P(X = k)
     size_t k = 0;
     while (k + 1 <= n / 2) {
-        const double pmf = std::exp(std::lgamma(double(n) + 1) - std::lgamma(double(k) + 1) -
-                                    std::lgamma(double(n - k) + 1) + log_half_n);
+        const double pmf = std::exp(log_pmf);
         if (2 * (tail + pmf) > 1 - confidence)
             break;
         tail += pmf;
+        log_pmf += std::log(double(n - k) / double(k + 1));
         ++k;
     }
     if (k == 0)

@@ -4,7 +4,14 @@
 // A row kernel computes `rows` consecutive rows starting at src_row / dst_row;
 // rows lie back to back, `width` bytes (source) or words (result) apart. Its
 // preconditions are listed where it is defined, and it checks nothing: the
-// frame checks the arguments first. A one-row kernel (mean4_row_*) computes
+// frame checks the arguments first.
+//
+// The readable margins, which every row kernel may read and the frame and
+// the all-core bands always give it: the row above its first row and the
+// row below its last, and the byte before its first row and the byte after
+// its last (the offset loads of a row's first and last pixels read them;
+// what they load there is replaced by the clamp, or the frame repairs the
+// column). A kernel that reads more says so. A one-row kernel (mean4_row_*) computes
 // one row from explicit neighbour rows, edge columns clamped, and reads
 // nothing outside the three rows; the frame uses it for the image's top and
 // bottom rows. The streaming kernels fence before returning.

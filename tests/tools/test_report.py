@@ -1,8 +1,10 @@
 """The report's text: the model's accuracy with a reason for every point
 outside it, the bound taken from the medians, and who wrote each row."""
+import os
+import re
 import unittest
 
-import tools_path  # noqa: F401
+import tools_path
 
 import explorer_json
 import report
@@ -165,6 +167,13 @@ class CoreReport(unittest.TestCase):
         # A real run's report carries it.
         self.assertIn("The core gave the explorer", report.report(
             explorer_json.load(tools_path.fixture("version4.json"))))
+
+
+class Thresholds(unittest.TestCase):
+    def test_the_report_judges_a_shared_core_as_the_explorer_warns_of_it(self):
+        with open(os.path.join(tools_path.ROOT, "bench", "roofline", "run_notes.h")) as f:
+            explorer = float(re.search(r"SHARED_CORE = ([0-9.]+);", f.read())[1])
+        self.assertEqual(report.SHARED_CORE, explorer)
 
 
 class BoundTable(unittest.TestCase):

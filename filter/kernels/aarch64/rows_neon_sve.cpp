@@ -1,10 +1,8 @@
 // The AArch64 benchmark program's two kernels: NEON, 16 pixels a step, and
 // SVE, at any vector length.
 //
-// NEON: width is a non-zero multiple of 16; rows >= 1; the row above the
-// first row and the row below the last are readable, and so are the byte
-// before the first row and the byte after the last (both are loaded, then
-// replaced by the clamp); dst_row is 16-byte aligned. Rows come out
+// NEON: width is a non-zero multiple of 16; rows >= 1; the readable margins
+// (kernels/mean4_kernels.h); dst_row is 16-byte aligned. Rows come out
 // finished, edge columns included.
 #include "kernels/mean4_kernels.h"
 #include "mean4_simd_aarch64.h"

@@ -1,9 +1,8 @@
 // The riscv64 benchmark program's vector kernel: RVV 1.0, word domain.
 //
-// Preconditions: width is a non-zero multiple of 16; rows >= 1; the row
-// above the first row and the row below the last are readable, and so are
-// the byte before the first row and the byte after the last; dst_row is
-// word-aligned. Compiled for rv64gcv (filter/CMakeLists.txt).
+// Preconditions: width is a non-zero multiple of 16; rows >= 1; the
+// readable margins (kernels/mean4_kernels.h); dst_row is word-aligned.
+// Compiled for rv64gcv (filter/CMakeLists.txt).
 //
 // Vector-length agnostic, as the SVE kernels are: one binary runs with
 // whatever vector length the processor has. vsetvl strip-mines each row:

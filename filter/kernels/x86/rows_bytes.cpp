@@ -16,9 +16,10 @@
 // across a pass comes from the next level twice rather than three times.
 //
 // Preconditions: width is a non-zero multiple of 16; for the row kernels,
-// rows >= 1 and the row above the first row and the row below the last are
-// readable; the result is aligned to the store width (32 or 64 bytes). They
-// read nothing outside the rows they are given and their neighbour rows.
+// rows >= 1 and the rows of the readable margins (kernels/mean4_kernels.h),
+// though not the bytes beside them; the result is aligned to the store
+// width (32 or 64 bytes). They read nothing outside the rows they are given
+// and their neighbour rows.
 #include "kernels/mean4_kernels.h"
 #include "mean4_simd_x86.h"
 

@@ -9,9 +9,9 @@
 #include "mean4_simd_x86.h"
 
 // Narrow kernel: eight pixels a step in 128-bit vectors (SSE4.1).
-// Preconditions: width is a non-zero multiple of 8; rows >= 1; the row above
-// the first row and the row below the last are readable, and so are the eight
-// bytes that follow the last row; dst_row is 16-byte aligned.
+// Preconditions: width is a non-zero multiple of 8; rows >= 1; the readable
+// margins (kernels/mean4_kernels.h), and the eight bytes that follow the
+// last row besides; dst_row is 16-byte aligned.
 // Rows come out finished, edge columns included.
 //
 // Each source byte of the row is loaded once; the horizontal neighbours come

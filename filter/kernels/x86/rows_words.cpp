@@ -2,12 +2,10 @@
 // leaving them for the frame's repair pass: a repair after non-temporal
 // stores would have to fetch the freshly written lines back from memory.
 //
-// Preconditions, as for rows_256_words (mean4_simd_x86.h): width is a non-zero multiple of 16;
-// rows >= 1; the row above the first row and the row below the last are
-// readable, and so are the byte before the first row and the byte after the
-// last (both are loaded, then replaced by the clamp); dst_row is aligned to
-// the kernel's store width. Bytes widen to 16-bit lanes, where four pixels
-// sum to at most 1020.
+// Preconditions, as for rows_256_words (mean4_simd_x86.h): width is a
+// non-zero multiple of 16; rows >= 1; the readable margins
+// (kernels/mean4_kernels.h); dst_row is aligned to the kernel's store
+// width. Bytes widen to 16-bit lanes, where four pixels sum to at most 1020.
 #include "kernels/mean4_kernels.h"
 #include "mean4_simd_x86.h"
 
