@@ -9,7 +9,7 @@ into one JSON file for tools/compare.py.
 
 Each round runs both explorers once, one repetition of every benchmark the
 filter selects, the older first in even rounds and the newer first in odd
-ones; a file then holds one repetition a round. docs/explorer.md says how
+ones; a file then holds one repetition a round. docs/comparing.md says how
 many rounds a comparison needs.
 """
 import argparse

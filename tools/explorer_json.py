@@ -1,6 +1,6 @@
 """Reads the explorer's JSON (mean4_explore --benchmark_out=FILE
 --benchmark_out_format=json): the one place the tools learn what a run holds.
-docs/explorer.md#the-json lists every key and the version that added it.
+docs/json.md lists every key and the version that added it.
 
 A run is read by two numbers. Its format version, the context's
 mean4_json_version, says which keys it holds; a newer version only adds
@@ -33,7 +33,7 @@ The format versions:
 Runs without the key are 1 or 0; which one is decided once, in
 format_version, and nowhere else.
 
-The methods (docs/explorer.md#the-methods):
+The methods (docs/measurement.md#the-methods):
   4  pairs alternate their order; every repetition runs on a fresh placement
      of its workload, so the repetitions are replicates, and a point's figure
      is the mean of its repetitions' medians with Student's t interval over

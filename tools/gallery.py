@@ -205,11 +205,12 @@ SIMD library (Highway) and by a compiler's vectoriser, and the fastest all-core
 variant, each with its time per call and `x_limit`; how many one-core points the
 model holds within 15 % ("recomputed" for runs from before the explorer paired its
 roofs, whose model the tools rebuild from unpaired medians); how many one-core points
-settled, their `x_limit` known within 2 %: from method 4 on, by the 95 % interval of
+settled, their `x_limit` known within the run's `settled_within` (2 % in every run so
+far): from method 4 on, by the 95 % interval of
 their mean over the repetitions, in methods 2 and 3 by each repetition's own interval
 of its pairs, which the repetitions' disagreement showed too narrow; the data caches
-the run used; and the run's [method](../docs/explorer.md#the-methods), which says what
-its figures mean, and its [format version](../docs/explorer.md#the-json). Runs of
+the run used; and the run's [method](../docs/measurement.md#the-methods), which says what
+its figures mean, and its [format version](../docs/json.md). Runs of
 different methods are not compared.
 """
 COLUMNS = ("processor", "run", "program (ms)", "hand-written", "library", "compiler",
@@ -259,7 +260,7 @@ def summary(gallery):
                  + ", ".join(f"[{n}]({n})" for n in notes) + "."]
     if comparisons:
         page += ["", "Each processor's newest run against the one before it "
-                 "([tools/compare.py](../docs/explorer.md#comparing-two-runs)):", ""] + comparisons
+                 "([tools/compare.py](../docs/comparing.md)):", ""] + comparisons
     page += ["", "The newest run of each processor:"] + charts
     output.write_text(os.path.join(gallery, "README.md"), "\n".join(page) + "\n")
     return f"wrote {os.path.relpath(os.path.join(gallery, 'README.md'))}: {len(rows)} runs"

@@ -11,7 +11,7 @@
 // call does, until the repetition's figure is sure or its budget spent
 // (pairing.h, benchmarks.cpp). Every repetition of every benchmark runs on a
 // fresh placement of its workload, so that the repetitions are replicates
-// and a point's figure is only as sure as they agree. docs/explorer.md lists
+// and a point's figure is only as sure as they agree. docs/json.md lists
 // what the JSON holds.
 //
 // Options of its own, besides Google Benchmark's:

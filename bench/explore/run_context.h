@@ -3,14 +3,14 @@
 // limit's definition and the stopping rule, the processor, how the system
 // runs it, the event counters, the build, the library's target and the
 // caches; and the warnings, on stderr, for what makes the figures less
-// reliable. docs/explorer.md lists every key.
+// reliable. docs/json.md lists every key.
 #pragma once
 
 #include "session.h"
 
 // The version of the explorer's JSON: which keys its benchmarks' counters
 // and labels and its context hold. Raised when a key is added, renamed or
-// dropped, and the table in docs/explorer.md with it; a reader that knows
+// dropped, and the tables in docs/json.md with it; a reader that knows
 // an older version still reads a newer one, ignoring the keys it does not
 // know.
 constexpr int JSON_VERSION = 5;

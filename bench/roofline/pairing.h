@@ -10,7 +10,7 @@
 // workload, and not independent of one another: what the machine does for a
 // minute, or where the buffers happen to lie, moves them all. Their interval
 // says when to stop; how sure a point's figure is comes from its
-// repetitions, each a replicate of the whole measurement (docs/explorer.md).
+// repetitions, each a replicate of the whole measurement (docs/measurement.md).
 #pragma once
 
 #include "compute_roof.h"

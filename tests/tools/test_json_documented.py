@@ -1,5 +1,5 @@
 """Every counter, label field and context key that a fresh run of the
-explorer writes appears in the table of docs/explorer.md#the-json, so the
+explorer writes appears in the tables of docs/json.md, so the
 contract between the explorer and the tools cannot grow unwritten. Runs the
 explorer that MEAN4_EXPLORE names, briefly, on the smallest image."""
 import json
@@ -24,12 +24,11 @@ BENCHMARK_CONTEXT = {"date", "host_name", "executable", "num_cpus", "mhz_per_cpu
 
 
 def documented_keys():
-    """The backquoted names in the first column of the JSON section's tables
-    (a cell may name several: `x_limit_lo`, `x_limit_hi`)."""
-    with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
+    """The backquoted names in the first column of the JSON page's tables (a
+    cell may name several: `x_limit_lo`, `x_limit_hi`)."""
+    with open(os.path.join(ROOT, "docs", "json.md"), encoding="utf-8") as f:
         text = f.read()
-    section = text.split("\n## The JSON\n", 1)[1].split("\n## ", 1)[0]
-    cells = re.findall(r"^\| (`[^|]+) \|", section, re.M)
+    cells = re.findall(r"^\| (`[^|]+) \|", text, re.M)
     return {name for cell in cells for name in re.findall(r"`([^`]+)`", cell)}
 
 
@@ -67,13 +66,13 @@ class Documented(unittest.TestCase):
                            ("context key", context)):
             for key in sorted(keys):
                 with self.subTest(f"{kind} {key}"):
-                    self.assertIn(key, table, f"the {kind} {key} is not in docs/explorer.md")
+                    self.assertIn(key, table, f"the {kind} {key} is not in docs/json.md")
 
     def test_the_documented_version_is_the_explorers(self):
         results = explore("--benchmark_filter=^limit_cached/256/", "--benchmark_min_time=0.01")
         version = results["context"]["mean4_json_version"]
         self.assertEqual(int(version), explorer_json.NEWEST_VERSION)
-        with open(os.path.join(ROOT, "docs", "explorer.md"), encoding="utf-8") as f:
+        with open(os.path.join(ROOT, "docs", "json.md"), encoding="utf-8") as f:
             self.assertIn(f"This is version {version}.", f.read())
 
 
