@@ -82,18 +82,17 @@ TEST(Core_probes, TheClockByAdditionsIsNotFoldedAsTheMultiplicationsSay)
 {
     if (core_speed_ghz_by_multiplies() == 0)
         GTEST_SKIP() << "no clock by multiplications on this architecture";
-    std::vector<double> by_additions, by_multiplies;
+    // The fastest of many readings of each: what other threads take slows
+    // a reading, and nothing speeds one up but folding.
+    double by_additions = 0, by_multiplies = 0;
     for (int i = 0; i < 31; ++i) {
-        by_additions.push_back(core_speed_ghz());
-        by_multiplies.push_back(core_speed_ghz_by_multiplies());
+        by_additions = std::max(by_additions, core_speed_ghz());
+        by_multiplies = std::max(by_multiplies, core_speed_ghz_by_multiplies());
     }
-    std::nth_element(by_additions.begin(), by_additions.begin() + 15, by_additions.end());
-    std::nth_element(by_multiplies.begin(), by_multiplies.begin() + 15, by_multiplies.end());
-    EXPECT_FALSE(additions_folded(by_additions[15], by_multiplies[15]))
-        << by_additions[15] << " GHz by additions, " << by_multiplies[15]
-        << " by multiplications: the additions are folded, or this core multiplies at "
-           "another latency than three cycles";
-    EXPECT_GT(by_additions[15], 0.5 * by_multiplies[15]);
+    EXPECT_FALSE(additions_folded(by_additions, by_multiplies))
+        << by_additions << " GHz by additions, " << by_multiplies
+        << " by multiplications: the additions are folded, or this core multiplies at another "
+           "latency than three cycles";
 }
 
 TEST(Core_probes, AFoldedChainIsCaughtAndAContendedOneIsNot)
