@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 class Workload_buffer {
   public:
@@ -34,3 +36,6 @@ class Workload_buffer {
 // /proc/self/smaps: the AnonHugePages of the mappings that hold them, at most
 // their overlap with the range. 0 where the system does not say.
 size_t huge_page_bytes(const void* block, size_t bytes);
+
+// The same from the text of a /proc/<pid>/smaps, for the range at `first`.
+size_t huge_page_bytes_in(const std::string& smaps, uintptr_t first, size_t bytes);

@@ -1,11 +1,14 @@
 #include "workload_memory.h"
 
+#include "machine_state.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <sstream>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -57,41 +60,43 @@ Workload_buffer::~Workload_buffer()
 
 Workload_buffer::Workload_buffer(size_t bytes, size_t offset, bool huge_pages)
 {
-    const size_t alignment = huge_pages ? HUGE_PAGE : 4096;
-    mapping_bytes_ = round_up(offset + std::max<size_t>(bytes, 1), alignment);
-    mapping_ = std::aligned_alloc(alignment, mapping_bytes_);
-    if (mapping_ == nullptr)
-        throw std::bad_alloc();
+    // Without mappings of its own: memory aligned as a huge page would be,
+    // which huge_pages asks for and a page does no worse with.
+    (void)huge_pages;
+    mapping_bytes_ = round_up(offset + std::max<size_t>(bytes, 1), HUGE_PAGE);
+    mapping_ = ::operator new[](mapping_bytes_, std::align_val_t{HUGE_PAGE});
     data_ = static_cast<char*>(mapping_) + offset;
 }
 
 Workload_buffer::~Workload_buffer()
 {
-    std::free(mapping_);
+    ::operator delete[](mapping_, std::align_val_t{HUGE_PAGE});
 }
 
 #endif
 
-size_t huge_page_bytes(const void* block, size_t bytes)
+size_t huge_page_bytes_in(const std::string& smaps, uintptr_t first, size_t bytes)
 {
-    FILE* smaps = std::fopen("/proc/self/smaps", "r");
-    if (smaps == nullptr)
-        return 0;
-    const auto first = reinterpret_cast<uintptr_t>(block);
     const uintptr_t end = first + bytes;
     size_t overlap = 0, in_huge_pages = 0;
-    char line[512];
-    while (std::fgets(line, sizeof line, smaps) != nullptr) {
+    std::istringstream lines(smaps);
+    std::string line;
+    while (std::getline(lines, line)) {
         uintptr_t start = 0, stop = 0;
         unsigned long kib = 0;
-        if (std::sscanf(line, "%" SCNxPTR "-%" SCNxPTR " ", &start, &stop) == 2) {
+        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " ", &start, &stop) == 2) {
             // A mapping's first line: how much of it the range covers.
             overlap =
                 start < end && first < stop ? std::min(stop, end) - std::max(start, first) : 0;
-        } else if (overlap != 0 && std::sscanf(line, "AnonHugePages: %lu kB", &kib) == 1) {
+        } else if (overlap != 0 && std::sscanf(line.c_str(), "AnonHugePages: %lu kB", &kib) == 1) {
             in_huge_pages += std::min<size_t>(size_t{kib} * 1024, overlap);
         }
     }
-    std::fclose(smaps);
     return in_huge_pages;
+}
+
+size_t huge_page_bytes(const void* block, size_t bytes)
+{
+    return huge_page_bytes_in(file_text("/proc/self/smaps"), reinterpret_cast<uintptr_t>(block),
+                              bytes);
 }
