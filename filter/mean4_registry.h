@@ -39,8 +39,10 @@ enum class Mean4_stores {
 };
 
 // Who wrote a kernel's vector code: its author, a portable SIMD library's
-// API, or a compiler's vectoriser from the scalar source.
-enum class Mean4_author { hand, library, compiler };
+// API, or a compiler's vectoriser from the scalar source; or a user of
+// mean4, in a shared object loaded from outside the tree
+// (include/mean4_kernel.h).
+enum class Mean4_author { hand, library, compiler, user };
 
 // The lanes a kernel computes the mean in, which decides how much work each
 // pixel costs: four bytes summed in 16-bit lanes (at most 1020), or in 32-bit

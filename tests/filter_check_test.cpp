@@ -55,7 +55,7 @@ TEST(Guarded_result, NamesTheFirstWrongWord)
     result.image[32 + 5] = 10;
     result.image[32 + 6] = 11;
     EXPECT_EQ(result.difference(expected, 32),
-              "2 words differ; the first at (x=5, y=1): expected 9, got 0xa");
+              "2 words differ; the first at (x=5, y=1): expected 9, got 10 (0xa)");
     result.image[32 + 5] = result.image[32 + 6] = 9;
     result.image[-1] = 3;
     EXPECT_EQ(result.difference(expected, 32),

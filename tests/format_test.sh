@@ -4,7 +4,7 @@
 # where a checker or the git checkout is missing, after running the other.
 set -u
 cd "$(dirname "$0")/.."
-files=$(git ls-files '*.cpp' '*.h' 2>/dev/null) || { echo "SKIP: not a git checkout"; exit 77; }
+files=$(git ls-files '*.c' '*.cpp' '*.h' 2>/dev/null) || { echo "SKIP: not a git checkout"; exit 77; }
 python_files=$(git ls-files '*.py')
 missing=""
 if command -v clang-format >/dev/null; then

@@ -11,10 +11,18 @@ Each round runs both explorers once, one repetition of every benchmark the
 filter selects, the older first in even rounds and the newer first in odd
 ones; a file then holds one repetition a round. docs/comparing.md says how
 many rounds a comparison needs.
+
+Either side may be a command with options of its own, as one argument: two
+builds of a kernel of your own, loaded by one explorer under one file name
+from two folders, compare point by point (docs/your-kernel.md):
+
+    /usr/bin/python3 tools/alternate.py "mean4_explore --kernel old/libmine.so" \
+        "mean4_explore --kernel new/libmine.so" --filter '^mine[.]' --out old.json new.json
 """
 import argparse
 import json
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -23,10 +31,11 @@ import output
 
 
 def run_once(explorer, benchmark_filter, min_time, extra):
-    """One run of an explorer, its JSON as a dict."""
+    """One run of an explorer (a command, with options of its own), its JSON
+    as a dict."""
     with tempfile.TemporaryDirectory() as folder:
         out = os.path.join(folder, "run.json")
-        subprocess.run([explorer, f"--benchmark_filter={benchmark_filter}",
+        subprocess.run([*shlex.split(explorer), f"--benchmark_filter={benchmark_filter}",
                         f"--benchmark_min_time={min_time}", "--benchmark_repetitions=1",
                         f"--benchmark_out={out}", "--benchmark_out_format=json", *extra],
                        stdout=subprocess.DEVNULL, check=True)

@@ -14,7 +14,7 @@ default); otherwise it is the same. Significant means p < 0.05 after Holm's
 correction for the number of points compared, so that comparing a hundred
 points does not call five of them changed by chance. Then the geometric
 mean of the ratios per group (reference, hand-written, library, compiler,
-all cores) and over everything, and whether the runs' limits themselves
+kernels loaded by the user, all cores) and over everything, and whether the runs' limits themselves
 moved; where no point can be called, one line that says so instead. Where
 both runs probed the core (format version 4 on), whether it gave the
 explorer as much throughput in both: a core that another hardware thread
@@ -63,7 +63,7 @@ MIN_EFFECT = 0.02
 # How far the core's throughput must move between the runs to count: the
 # tenth the report holds a point to within one run.
 CORE_MOVED = 1 - report.SHARED_CORE
-GROUPS = ("reference", "hand-written", "library", "compiler", "all cores")
+GROUPS = ("reference", "hand-written", "library", "compiler", "user", "all cores")
 # The figures a point can be judged by, and "bound", which picks one a point.
 METRICS = ("bound", "x_limit", "x_model", "time")
 

@@ -97,7 +97,7 @@ class Facts:
     """What the registry says of a variant."""
     kernel: str
     cores: str          # "one", "all"
-    written_by: str     # "hand", "library", "compiler"
+    written_by: str     # "hand", "library", "compiler", "user"
     flow: str           # "reference", "words", "dwords", "bytes"
     stores: str         # "cached", "streaming"
     rows_per_pass: int

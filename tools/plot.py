@@ -61,8 +61,9 @@ def colour(facts):
 
 
 def column(facts):
-    """The panel column a variant belongs to."""
-    if facts.written_by != "hand" or facts.flow == "reference":
+    """The panel column a variant belongs to: a kernel loaded from outside
+    the tree by its data flow, as the hand-written ones."""
+    if facts.written_by not in ("hand", "user") or facts.flow == "reference":
         return COLUMNS[0]
     return COLUMNS[1] if facts.flow == "words" else COLUMNS[2]
 
@@ -167,7 +168,7 @@ def draw_panel(axes, results, variants, copies, stores, flow_column):
         if column(facts) == flow_column and facts.stores == stores:
             draw_series(axes, results, name, colour(facts), "--" if facts.cores == "all" else "-",
                         squares=facts.rows_per_pass == 2)
-    title = flow_column if flow_column == COLUMNS[0] else f"{flow_column}, hand-written"
+    title = flow_column if flow_column == COLUMNS[0] else f"{flow_column}, by hand"
     axes.set_title(f"{title}, {stores} stores", fontsize=10)
 
 

@@ -22,7 +22,8 @@ TABLE_SIDES = (256, 1024)
 
 
 def author(facts):
-    """"reference", "hand-written", "library" or "compiler"."""
+    """"reference", "hand-written", "library", "compiler" or "user" (a kernel
+    loaded from outside the tree)."""
     if facts.written_by == "hand":
         return "reference" if facts.flow == "reference" else "hand-written"
     return facts.written_by

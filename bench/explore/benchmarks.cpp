@@ -199,7 +199,8 @@ Pairing time_pairs(benchmark::State& state, Session& session, const Explore_vari
     const unsigned threads = variant.cores == Cores::all ? unsigned(omp_get_max_threads()) : 1;
     // A band of its own for each repetition too: nothing of one repetition
     // carries into the next.
-    Compute_band band(cost_twin(kernel), compute_band_width(w.side, l1d_bytes(session.caches)),
+    Compute_band band(cost_twin(kernel, session.kernels),
+                      compute_band_width(w.side, l1d_bytes(session.caches)),
                       l1d_bytes(session.caches));
     Pairing pairing({w.side, threads, band.width(), pattern_copy(kernel.rows_per_pass)},
                     session.rule);

@@ -19,6 +19,10 @@
 //                  transparent huge pages. Every benchmark reports the share
 //                  of its source and result that lies in huge pages, as
 //                  huge_pages, with or without the option.
+//   --kernel PATH  (or --kernel=PATH; as often as wanted) add the kernels of
+//                  a shared object built outside the tree
+//                  (include/mean4_kernel.h), each checked briefly before
+//                  anything is timed, at every size on one core and all.
 //   --point_budget=SECONDS
 //                  how long a variant's point is measured in each
 //                  repetition where its rounds' interval does not settle
@@ -26,6 +30,8 @@
 //                  its repetitions (--benchmark_repetitions).
 #include "benchmarks.h"
 #include "checked_output.h"
+#include "kernel_check.h"
+#include "loaded_kernels.h"
 #include "mean4.h"
 #include "memory_limits.h"
 #include "run_context.h"
@@ -42,6 +48,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -83,7 +90,7 @@ void register_benchmarks(Session& session)
                               limit_name(stores, Cores::one) +
                                   (rows_per_pass == 1 ? "_3rows" : "_row_pairs"),
                               {true, stores, Cores::one, rows_per_pass}, side);
-        for (const Explore_variant& variant : explore_variants()) {
+        for (const Explore_variant& variant : session.variants) {
             if (variant.cores == Cores::all && side < ALL_CORES_FROM)
                 continue;
             // One iteration of Google Benchmark's: the pairs inside it run
@@ -104,13 +111,27 @@ void register_benchmarks(Session& session)
 // Takes the explorer's own options out of argv, before Google Benchmark sees
 // it. With --help, says what they are before Google Benchmark lists its own.
 // False, with a message, for an option of its own it cannot use.
-bool take_own_options(int& argc, char** argv, Session& session)
+bool take_own_options(int& argc, char** argv, Session& session,
+                      std::vector<std::string>& kernel_paths)
 {
     constexpr const char budget_option[] = "--point_budget=";
+    constexpr const char kernel_option[] = "--kernel=";
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--huge_pages") == 0) {
             session.huge_pages = true;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--kernel") == 0) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "mean4_explore: --kernel takes a shared object's path\n");
+                return false;
+            }
+            kernel_paths.emplace_back(argv[++i]);
+            continue;
+        }
+        if (std::strncmp(argv[i], kernel_option, sizeof kernel_option - 1) == 0) {
+            kernel_paths.emplace_back(argv[i] + sizeof kernel_option - 1);
             continue;
         }
         if (std::strncmp(argv[i], budget_option, sizeof budget_option - 1) == 0) {
@@ -134,6 +155,8 @@ bool take_own_options(int& argc, char** argv, Session& session)
                         "Its own options:\n"
                         "  --huge_pages   back the workloads with transparent huge pages; every\n"
                         "                 benchmark reports the share it got as huge_pages\n"
+                        "  --kernel PATH  add the kernels of a shared object built outside the\n"
+                        "                 tree (mean4_kernel.h), checked first; repeatable\n"
                         "  --point_budget=SECONDS\n"
                         "                 how long a variant's point is measured in each\n"
                         "                 repetition where its rounds' x_limit does not\n"
@@ -159,12 +182,39 @@ std::string option_value(int argc, char** argv, const char* prefix)
 
 } // namespace
 
+// The registry's kernels and those of each shared object, which must load
+// and pass a brief check first; false, with the reason on stderr, where one
+// does not, and nothing has run of it but the check.
+bool take_kernels(Session& session, const std::vector<std::string>& paths)
+{
+    session.kernels = mean4_every_kernel();
+    try {
+        for (const std::string& path : paths) {
+            session.loaded.push_back(std::make_unique<Loaded_kernels>(path, session.kernels));
+            for (const Mean4_kernel* kernel : session.loaded.back()->kernels()) {
+                const Kernel_check_result check =
+                    check_kernel(*kernel, {.thorough = false, .random_seconds = 0});
+                if (!check.passed)
+                    throw Kernel_refused(path + ": " + check.failure + " (mean4_check says more)");
+                session.kernels.push_back(kernel);
+            }
+        }
+    } catch (const Kernel_refused& refusal) {
+        std::fprintf(stderr, "mean4_explore: %s\n", refusal.what());
+        return false;
+    }
+    session.variants = variants_of(session.kernels);
+    return true;
+}
+
 // Exit status: 0 when every result was written; 1 for an option it cannot
-// use; 4 when the report or the results could not be written.
+// use, a kernel it refuses among them; 4 when the report or the results
+// could not be written.
 int main(int argc, char** argv)
 {
     Session session;
-    if (!take_own_options(argc, argv, session))
+    std::vector<std::string> kernel_paths;
+    if (!take_own_options(argc, argv, session, kernel_paths))
         return 1;
     const std::string out = option_value(argc, argv, "--benchmark_out=");
     const std::string out_format = option_value(argc, argv, "--benchmark_out_format=");
@@ -186,6 +236,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mean4_explore: %s\n", why.c_str());
         return 4;
     }
+    // Before any thread starts: the check forks.
+    if (!take_kernels(session, kernel_paths))
+        return 1;
     // A reader that has gone is a failed write, said as such, not a silent
     // death by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);

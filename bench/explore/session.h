@@ -4,6 +4,7 @@
 #pragma once
 
 #include "event_counters.h"
+#include "loaded_kernels.h"
 #include "machine_caches.h"
 #include "run_notes.h"
 #include "statistics.h"
@@ -20,6 +21,11 @@
 #include <vector>
 
 struct Session {
+    // The kernels the run measures: the registry's, then those loaded from
+    // shared objects (--kernel), which own theirs; and their variants.
+    std::vector<std::unique_ptr<Loaded_kernels>> loaded;
+    std::vector<const Mean4_kernel*> kernels;
+    std::vector<Explore_variant> variants;
     // How long each repetition of a point is measured.
     Stopping_rule rule;
     // Back the workloads (and so the limits' buffers) with transparent huge

@@ -1,7 +1,6 @@
 #include "compute_roof.h"
 
 #include "memory_limits.h"
-#include "variants.h"
 
 #include <algorithm>
 #include <chrono>
@@ -86,12 +85,13 @@ double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, 
     return (interior + call_ns(sample, band_width, side)) / std::max(1u, threads) * 1e-6;
 }
 
-const Mean4_kernel& cost_twin(const Mean4_kernel& kernel)
+const Mean4_kernel& cost_twin(const Mean4_kernel& kernel,
+                              const std::vector<const Mean4_kernel*>& kernels)
 {
     if (kernel.costed_as == nullptr)
         return kernel;
-    for (const Explore_variant& other : explore_variants())
-        if (std::string_view(other.kernel->name) == kernel.costed_as)
-            return *other.kernel;
+    for (const Mean4_kernel* other : kernels)
+        if (std::string_view(other->name) == kernel.costed_as)
+            return *other;
     return kernel;
 }

@@ -68,6 +68,7 @@ double call_ns(const Compute_sample& sample, size_t band_width, size_t side);
 // taken on rows of band_width pixels, shared among `threads` cores.
 double compute_ms(const Compute_sample& sample, size_t band_width, size_t side, unsigned threads);
 
-// The kernel whose cost stands for this one's: the row it names as
-// costed_as (a streaming kernel's cached twin), else itself.
-const Mean4_kernel& cost_twin(const Mean4_kernel& kernel);
+// The kernel whose cost stands for this one's: the row among `kernels` it
+// names as costed_as (a streaming kernel's cached twin), else itself.
+const Mean4_kernel& cost_twin(const Mean4_kernel& kernel,
+                              const std::vector<const Mean4_kernel*>& kernels);

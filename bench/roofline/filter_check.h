@@ -1,8 +1,8 @@
-// What the unit tests and the fuzzer check every variant against: the rule,
-// stated apart from the filter code; test images whose source can sit at any
-// offset from a 64-byte boundary; and a result buffer pre-filled with a
-// sentinel and surrounded by guard words. Header-only and free of GoogleTest,
-// so that the fuzzer shares it.
+// What the unit tests, the fuzzer and the kernel checker (kernel_check.h)
+// check every variant against: the rule, stated apart from the filter code;
+// test images whose source can sit at any offset from a 64-byte boundary;
+// and a result buffer pre-filled with a sentinel and surrounded by guard
+// words. Header-only and free of GoogleTest, so that all three share it.
 #pragma once
 
 #include <algorithm>
@@ -190,8 +190,8 @@ struct Guarded_result {
                 first = i;
         if (differing != 0)
             what << differing << " words differ; the first at (x=" << first % size_t(width)
-                 << ", y=" << first / size_t(width) << "): expected " << expected[first]
-                 << ", got 0x" << std::hex << image[first];
+                 << ", y=" << first / size_t(width) << "): expected " << expected[first] << ", got "
+                 << image[first] << " (0x" << std::hex << image[first] << ")";
         return what.str();
     }
 };

@@ -23,9 +23,10 @@ int32_t run_on_all_cores(const Mean4_kernel& kernel, int32_t width, int32_t heig
     return MEAN4_OK;
 }
 
-std::vector<Explore_variant> derive_variants()
+} // namespace
+
+std::vector<Explore_variant> variants_of(const std::vector<const Mean4_kernel*>& kernels)
 {
-    const std::vector<const Mean4_kernel*> kernels = mean4_every_kernel();
     std::vector<Explore_variant> variants;
     for (const Mean4_kernel* kernel : kernels)
         variants.push_back({kernel, Cores::one, kernel->name});
@@ -34,8 +35,6 @@ std::vector<Explore_variant> derive_variants()
             variants.push_back({kernel, Cores::all, std::string(kernel->name) + "_all_cores"});
     return variants;
 }
-
-} // namespace
 
 int32_t Explore_variant::run(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst) const
 {
@@ -46,7 +45,7 @@ int32_t Explore_variant::run(int32_t width, int32_t height, const uint8_t* src, 
 
 const std::vector<Explore_variant>& explore_variants()
 {
-    static const std::vector<Explore_variant> variants = derive_variants();
+    static const std::vector<Explore_variant> variants = variants_of(mean4_every_kernel());
     return variants;
 }
 
@@ -67,6 +66,8 @@ const char* author_name(Mean4_author author)
         return "library";
     case Mean4_author::compiler:
         return "compiler";
+    case Mean4_author::user:
+        return "user";
     }
     return "?";
 }

@@ -31,12 +31,17 @@ struct Explore_variant {
     int32_t run(int32_t width, int32_t height, const uint8_t* src, uint32_t* dst) const;
 };
 
-// The benchmark's kernels first, then the explorer's, all on one core, then
-// the row kernels on all cores.
+// The kernels' variants: every kernel on one core, in the order given, then
+// every row kernel on all cores.
+std::vector<Explore_variant> variants_of(const std::vector<const Mean4_kernel*>& kernels);
+
+// The registry's variants (mean4_every_kernel): the benchmark's kernels
+// first, then the explorer's, all on one core, then the row kernels on all
+// cores.
 const std::vector<Explore_variant>& explore_variants();
 
 // The names the explorer's JSON gives the registry's facts: "hand",
-// "library", "compiler"; "reference", "words", "dwords", "bytes"; "cached",
+// "library", "compiler", "user"; "reference", "words", "dwords", "bytes"; "cached",
 // "streaming"; and the cores, "one" or "all".
 const char* author_name(Mean4_author author);
 const char* flow_name(Mean4_flow flow);
