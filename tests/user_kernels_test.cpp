@@ -3,6 +3,7 @@
 // here; the loader describes a shared object's kernel as a row written by a
 // user and refuses the objects built with a fault planted in their
 // description (tests/planted_kernels.c, in MEAN4_PLANTED_FOLDER).
+#include "compute_roof.h"
 #include "kernel_check.h"
 #include "loaded_kernels.h"
 #include "variants.h"
@@ -91,6 +92,23 @@ TEST(Kernel_check, ACrashIsReportedWithTheGeometryItWasRunning)
                 result.failure.find("ended with status") != std::string::npos)
         << result.failure;
     EXPECT_NE(result.failure.find("the 80 x 5 image"), std::string::npos) << result.failure;
+}
+
+TEST(Variants, LoadedRowsRunOnOneCoreAndAllAndAStreamingOneIsCostedAsItsTwin)
+{
+    Mean4_kernel cached = kernel_with("mine.words", rows_with<Fault::none>);
+    Mean4_kernel streaming = kernel_with("mine.words_stream", rows_with<Fault::none>);
+    streaming.stores = Mean4_stores::streaming;
+    streaming.costed_as = "mine.words";
+    const std::vector<const Mean4_kernel*> kernels = {&cached, &streaming};
+    const std::vector<Explore_variant> variants = variants_of(kernels);
+    ASSERT_EQ(variants.size(), 4u);
+    EXPECT_EQ(variants[1].name, "mine.words_stream");
+    EXPECT_EQ(variants[3].name, "mine.words_stream_all_cores");
+    EXPECT_EQ(variants[3].cores, Cores::all);
+    EXPECT_EQ(&cost_twin(streaming, kernels), &cached);
+    EXPECT_EQ(&cost_twin(streaming, {&streaming}), &streaming) << "no twin: itself";
+    EXPECT_EQ(&cost_twin(cached, kernels), &cached);
 }
 
 std::string planted(const char* fault)
