@@ -161,11 +161,7 @@ struct Guarded_result {
         return describe(sentinels.data(), 1);
     }
 
-    std::vector<uint32_t> storage;
-    size_t words;
-    uint32_t* image;
-
-  private:
+    // Whether every word around the image is still SENTINEL.
     FILTER_CHECK_UNTRACED bool guards_untouched() const
     {
         const uint32_t* end = storage.data() + storage.size();
@@ -173,6 +169,11 @@ struct Guarded_result {
                all_words_are(image + words, size_t(end - (image + words)), SENTINEL);
     }
 
+    std::vector<uint32_t> storage;
+    size_t words;
+    uint32_t* image;
+
+  private:
     // The first word outside the image that was overwritten, or else the
     // number of differing words and the first of them.
     std::string describe(const uint32_t* expected, int32_t width) const
